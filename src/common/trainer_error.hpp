@@ -1,0 +1,25 @@
+// The one failure record carried from the config and launch stages up to the Python boundary.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace solvarinth {
+
+// The interpreter exception class a failure is raised as; the core never names Python types.
+enum class ErrorClass { FileNotFound, IO, Value, Runtime };
+
+struct TrainerError {
+    ErrorClass cls;
+    std::string message;  // the whole message, raised as the exception's single argument
+};
+
+// Empty on success. Kept as a plain optional so the success path allocates nothing.
+using Outcome = std::optional<TrainerError>;
+
+inline Outcome fail(ErrorClass cls, std::string message) {
+    return TrainerError{cls, std::move(message)};
+}
+
+}  // namespace solvarinth

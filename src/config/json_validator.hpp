@@ -1,0 +1,28 @@
+// Strict JSON well-formedness check over RapidJSON's SAX reader, with a nesting budget.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+namespace solvarinth::config {
+
+// Where and why a JSON text failed. description is a static string.
+struct JsonError {
+    const char* description;
+    std::size_t offset;  // byte offset at which the error was detected (== size at end of text)
+};
+
+// Deepest accepted nesting is one less than this: the counter fails when it reaches zero.
+inline constexpr int kJsonNestingBudget = 128;
+
+// Checks that text holds exactly one JSON value (RFC 8259, no extensions) and nothing but
+// whitespace after it. text[size] must be a NUL byte; NUL bytes inside the text are allowed
+// and rejected as the grammar says.
+std::optional<JsonError> check_json(const char* text, std::size_t size);
+
+// "<description> at line L column C": lines count from 1, the column is the 1-based column of
+// the byte at offset, or at the end of the text the number of bytes on the last line.
+std::string describe_json_error(const char* text, std::size_t size, const JsonError& error);
+
+}  // namespace solvarinth::config

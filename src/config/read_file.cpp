@@ -1,0 +1,102 @@
+// Existence check and whole-file read with EINTR retry; the descriptor never outlives the read.
+#include "config/read_file.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "common/os_error.hpp"
+#include "common/utf8.hpp"
+
+namespace solvarinth::config {
+namespace {
+
+constexpr std::string_view kNotFound = "Config file not found: ";
+constexpr std::string_view kReadFailed = "Failed to read config: ";
+constexpr std::string_view kInvalidUtf8 = "stream did not contain valid UTF-8";
+constexpr std::string_view kOutOfMemory = "out of memory";
+constexpr std::size_t kInitialCapacity = 8192;  // for files that report no size (pipes, /proc)
+
+Outcome read_failure(std::string_view cause) {
+    std::string message(kReadFailed);
+    message += cause;
+    return fail(ErrorClass::IO, std::move(message));
+}
+
+// Closes on every path out of the read, including early returns.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) noexcept : fd_(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const noexcept { return fd_; }
+
+private:
+    int fd_;
+};
+
+}  // namespace
+
+Outcome check_exists(const std::string& path) {
+    struct stat st;
+    // A NUL cannot reach the kernel; like every other stat failure it means "not found".
+    if (std::memchr(path.data(), '\0', path.size()) != nullptr || ::stat(path.c_str(), &st) != 0) {
+        std::string message(kNotFound);
+        message += path;
+        return fail(ErrorClass::FileNotFound, std::move(message));
+    }
+    return std::nullopt;
+}
+
+Outcome read_config_text(const std::string& path, TextBuffer& out) {
+    const Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) return read_failure(os_error_text(errno));
+
+    struct stat st;
+    std::size_t capacity = kInitialCapacity;
+    if (::fstat(fd.get(), &st) == 0 && st.st_size > 0) capacity = static_cast<std::size_t>(st.st_size);
+    // One spare byte lets the final zero-length read (end of file) land without growing, and
+    // holds the terminating NUL afterwards.
+    char* block = static_cast<char*>(std::malloc(capacity + 1));
+    if (block == nullptr) return read_failure(kOutOfMemory);
+    out.data_.reset(block);
+    out.capacity_ = capacity;
+    out.size_ = 0;
+
+    for (;;) {
+        if (out.size_ == out.capacity_ + 1) {
+            const std::size_t grown = out.capacity_ * 2;
+            char* bigger = static_cast<char*>(std::realloc(out.data_.get(), grown + 1));
+            if (bigger == nullptr) return read_failure(kOutOfMemory);
+            out.data_.release();
+            out.data_.reset(bigger);
+            out.capacity_ = grown;
+        }
+        const ssize_t n = ::read(fd.get(), out.data_.get() + out.size_, out.capacity_ + 1 - out.size_);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return read_failure(os_error_text(errno));
+        }
+        out.size_ += static_cast<std::size_t>(n);
+    }
+    if (out.size_ == out.capacity_ + 1) {
+        // The read filled the spare byte too; make room for the terminator.
+        char* bigger = static_cast<char*>(std::realloc(out.data_.get(), out.size_ + 1));
+        if (bigger == nullptr) return read_failure(kOutOfMemory);
+        out.data_.release();
+        out.data_.reset(bigger);
+        out.capacity_ = out.size_;
+    }
+    out.data_.get()[out.size_] = '\0';
+    if (!is_valid_utf8(out.view())) return read_failure(kInvalidUtf8);
+    return std::nullopt;
+}
+
+}  // namespace solvarinth::config

@@ -1,0 +1,36 @@
+// Stage 1 and 2 of validation: the path must exist, and the file must read whole as UTF-8.
+#pragma once
+
+#include <cstddef>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "common/trainer_error.hpp"
+
+namespace solvarinth::config {
+
+// The file content in one malloc'd block that always has a NUL byte after the text, so parsers
+// that stop at NUL never read past the end (a NUL inside the text is still part of it).
+class TextBuffer {
+public:
+    std::string_view view() const noexcept { return {data_.get(), size_}; }
+    const char* c_str() const noexcept { return data_ ? data_.get() : ""; }
+
+private:
+    friend Outcome read_config_text(const std::string& path, TextBuffer& out);
+    struct Free {
+        void operator()(char* p) const noexcept { std::free(p); }
+    };
+    std::unique_ptr<char, Free> data_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;  // usable bytes, not counting the terminating NUL's slot
+};
+
+// Fails with FileNotFoundError when the path cannot be stat'ed (following links), and with
+// IOError for open/read failures, an allocation failure, or content that is not UTF-8.
+Outcome check_exists(const std::string& path);
+Outcome read_config_text(const std::string& path, TextBuffer& out);
+
+}  // namespace solvarinth::config

@@ -1,0 +1,14 @@
+// YAML well-formedness check over libyaml's event parser.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace solvarinth::config {
+
+// Empty when text is exactly one well-formed YAML document (an empty stream counts as one null
+// document); otherwise the message that follows "Invalid YAML config: ".
+std::optional<std::string> check_yaml(std::string_view text);
+
+}  // namespace solvarinth::config

@@ -1,0 +1,92 @@
+// launch_trainer: posix_spawnp, an EINTR-retrying waitpid, and the status verdict.
+#include "launch/spawn.hpp"
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <csignal>
+
+#include "common/os_error.hpp"
+#include "launch/exit_status.hpp"
+
+extern char** environ;
+
+namespace solvarinth::launch {
+namespace {
+
+constexpr std::string_view kLaunchFailed = "Failed to launch train_generic command: ";
+constexpr std::string_view kExited = "train_generic exited with status: ";
+constexpr std::string_view kNulByte = "nul byte found in provided data";
+
+Outcome launch_failure(std::string_view cause) {
+    std::string message(kLaunchFailed);
+    message += cause;
+    return fail(ErrorClass::Runtime, std::move(message));
+}
+
+// posix_spawnattr_t needs a destroy on every path once initialised.
+class SpawnAttributes {
+public:
+    SpawnAttributes() { error_ = posix_spawnattr_init(&attr_); }
+    SpawnAttributes(const SpawnAttributes&) = delete;
+    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+    ~SpawnAttributes() {
+        if (error_ == 0) posix_spawnattr_destroy(&attr_);
+    }
+
+    // The interpreter ignores SIGPIPE and ignored signals survive exec, so without this a
+    // trainer writing into a closed pipe would get EPIPE instead of dying as programs expect.
+    int reset_sigpipe() {
+        if (error_ != 0) return error_;
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        sigaddset(&defaults, SIGPIPE);
+        if (int rc = posix_spawnattr_setsigdefault(&attr_, &defaults)) return rc;
+        return posix_spawnattr_setflags(&attr_, POSIX_SPAWN_SETSIGDEF);
+    }
+    const posix_spawnattr_t* get() const noexcept { return &attr_; }
+
+private:
+    posix_spawnattr_t attr_;
+    int error_;
+};
+
+// Starts the child; 0 and its pid, or the errno of the failed start. glibc's posix_spawnp
+// reports a failed exec (ENOENT, EACCES, E2BIG...) here rather than as an exit status.
+int start(const std::vector<std::string>& argv, pid_t* pid) {
+    SpawnAttributes attributes;
+    if (int rc = attributes.reset_sigpipe()) return rc;
+    std::vector<char*> pointers;
+    pointers.reserve(argv.size() + 1);
+    for (const std::string& entry : argv) pointers.push_back(const_cast<char*>(entry.c_str()));
+    pointers.push_back(nullptr);
+    return posix_spawnp(pid, pointers[0], nullptr, attributes.get(), pointers.data(), environ);
+}
+
+// Waits for the child to end. A signal arriving meanwhile (EINTR) must not end the wait: the
+// interpreter's handler runs only after we return. With SIGCHLD ignored the kernel reaps the
+// child itself and waitpid fails with ECHILD once it has ended.
+int wait_for(pid_t pid, int* status) {
+    for (;;) {
+        if (::waitpid(pid, status, 0) == pid) return 0;
+        if (errno != EINTR) return errno;
+    }
+}
+
+}  // namespace
+
+Outcome launch_trainer(const TrainerLaunchRequest& request) {
+    const std::vector<std::string> argv = build_argv(request);
+    if (has_nul(argv)) return launch_failure(kNulByte);
+    pid_t pid = -1;
+    if (int rc = start(argv, &pid)) return launch_failure(os_error_text(rc));
+    int status = 0;
+    if (int rc = wait_for(pid, &status)) return launch_failure(os_error_text(rc));
+    if (status == 0) return std::nullopt;
+    std::string message(kExited);
+    message += status_text(status);
+    return fail(ErrorClass::Runtime, std::move(message));
+}
+
+}  // namespace solvarinth::launch

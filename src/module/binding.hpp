@@ -1,0 +1,58 @@
+// Argument binding and value conversion shared by every callable of the module.
+#pragma once
+
+#include "module/pyref.hpp"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "launch/command.hpp"
+
+namespace solvarinth::py {
+
+inline constexpr std::size_t kMaxParameters = 5;
+
+// An ordered list of positional-or-keyword parameters, the first `required` of them required.
+struct Signature {
+    const char* full_name;  // "train_from_config()" or "TrainerConfig.__new__()"
+    std::span<const char* const> names;
+    std::size_t required;
+};
+
+// The five parameters shared by train_from_config and TrainerConfig.
+inline constexpr std::array<const char*, 5> kTrainerParameters = {"config_path", "output_dir", "steps",
+                                                                  "seed", "base_ckpt"};
+
+// Borrowed references to the bound values in parameter order; nullptr when unbound.
+using BoundArguments = std::array<PyObject*, kMaxParameters>;
+
+// Binds a vectorcall-style call (values, positional count, keyword-name tuple or NULL).
+// On failure a TypeError is set and false returned.
+bool bind_fastcall(const Signature& sig, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                   BoundArguments& bound) noexcept;
+
+// Binds a tp_new-style call (argument tuple, keyword dict or NULL).
+bool bind_tuple_dict(const Signature& sig, PyObject* args, PyObject* kwargs, BoundArguments& bound) noexcept;
+
+// Conversions. Each returns false with the exception pending; callers pass the failure through
+// argument_error(), which gives a plain TypeError the "argument 'name': " prefix.
+bool to_text(PyObject* value, std::string& out);
+bool to_optional_text(PyObject* value, std::optional<std::string>& out);  // NULL or None: absent
+bool to_u32(PyObject* value, std::uint32_t& out);
+bool to_u64(PyObject* value, std::uint64_t& out);
+
+// Re-raises the pending exception: an exact TypeError as "argument '<name>': <message>" with its
+// cause kept, anything else unchanged. Always returns false.
+bool argument_error(const char* name) noexcept;
+
+// Converts the five bound trainer arguments in declaration order; the first failure wins.
+bool to_trainer_values(const BoundArguments& bound, launch::TrainerLaunchRequest& out);
+
+// Sets TypeError "'<type qualname>' object cannot be converted to '<kind>'".
+void wrong_type(PyObject* value, const char* kind) noexcept;
+
+}  // namespace solvarinth::py
