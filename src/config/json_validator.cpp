@@ -33,13 +33,30 @@ constexpr const char* kLoneSurrogate = "lone leading surrogate in hex escape";
 constexpr const char* kControlCharacter =
     "control character (\\u0000-\\u001F) found while parsing a string";
 
+// RapidJSON's own string stream is copied into the parser for speed, which would leave the
+// handler reading a stale position. This one is used by reference, so Tell() is live.
+struct TextStream {
+    using Ch = char;
+    explicit TextStream(const char* text) : src(text), head(text) {}
+    Ch Peek() const { return *src; }
+    Ch Take() { return *src++; }
+    std::size_t Tell() const { return static_cast<std::size_t>(src - head); }
+    Ch* PutBegin() { return nullptr; }
+    void Put(Ch) {}
+    void Flush() {}
+    std::size_t PutEnd(Ch*) { return 0; }
+
+    const char* src;
+    const char* head;
+};
+
 bool is_json_space(char c) noexcept { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // Spends the nesting budget and catches what RapidJSON lets through: a \uDC00-style escape is
 // encoded as the bytes of a lone surrogate, and an overflowing number can arrive as infinity.
 class BudgetHandler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, BudgetHandler> {
 public:
-    explicit BudgetHandler(const rapidjson::StringStream& stream) : stream_(stream) {}
+    explicit BudgetHandler(const TextStream& stream) : stream_(stream) {}
 
     bool StartObject() { return open(); }
     bool StartArray() { return open(); }
@@ -51,7 +68,8 @@ public:
     }
     bool String(const char* str, SizeType length, bool) {
         if (is_valid_utf8(std::string_view(str, length))) return true;
-        return stop(kLoneSurrogate, stream_.Tell());
+        // Reported at the closing quote, the byte at which the string was complete.
+        return stop(kLoneSurrogate, stream_.Tell() - 1);
     }
     bool Key(const char* str, SizeType length, bool copy) { return String(str, length, copy); }
 
@@ -72,7 +90,7 @@ private:
         return false;
     }
 
-    const rapidjson::StringStream& stream_;
+    const TextStream& stream_;
     int budget_ = kJsonNestingBudget;
     std::optional<JsonError> error_;
 };
@@ -155,7 +173,7 @@ bool escape_runs_off_end(const char* text, std::size_t size, std::size_t offset)
 }  // namespace
 
 std::optional<JsonError> check_json(const char* text, std::size_t size) {
-    rapidjson::StringStream stream(text);
+    TextStream stream(text);
     BudgetHandler handler(stream);
     rapidjson::Reader reader;
     const rapidjson::ParseResult result =

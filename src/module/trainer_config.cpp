@@ -1,13 +1,245 @@
-// TrainerConfig: the configuration record class (skeleton: the class object only).
+// TrainerConfig: a plain record of the five training values with readable and writable
+// attributes and a repr. Nothing in the module consumes it.
 #include "module/trainer_config.hpp"
+
+#include <charconv>
+#include <cstdint>
+#include <new>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "common/fault.hpp"
+#include "common/quote.hpp"
+#include "launch/command.hpp"
+#include "module/binding.hpp"
 
 namespace solvarinth::py {
 namespace {
 
-PyObject* g_type = nullptr;  // created once, never released
+// The instance layout. The memory comes zeroed from the type's allocator, so the C++ members
+// are constructed in place once the values are converted and destroyed by hand in dealloc.
+struct TrainerConfigObject {
+    PyObject_HEAD
+    launch::TrainerLaunchRequest values;
+    // Access in progress: 0 idle, n > 0 readers, kWriter one writer. Guarded by the interpreter
+    // lock, so a plain counter is enough. Kept as the last member.
+    std::intptr_t borrow;
+};
 
-PyType_Slot kSlots[] = {{0, nullptr}};
-PyType_Spec kSpec = {"builtins.TrainerConfig", sizeof(PyObject), 0, Py_TPFLAGS_DEFAULT, kSlots};
+constexpr std::intptr_t kIdle = 0;
+constexpr std::intptr_t kWriter = -1;
+
+TrainerConfigObject* as_config(PyObject* self) noexcept { return reinterpret_cast<TrainerConfigObject*>(self); }
+
+constexpr Signature kSignature{"TrainerConfig.__new__()", kTrainerParameters, 4};
+
+// Shared access for a read or repr; ok() is false with RuntimeError set while a writer holds it.
+class ReadAccess {
+public:
+    explicit ReadAccess(TrainerConfigObject* obj) noexcept : obj_(obj) {
+        if (obj_->borrow == kWriter) {
+            PyErr_SetString(PyExc_RuntimeError, "Already mutably borrowed");
+            obj_ = nullptr;
+        } else {
+            ++obj_->borrow;
+        }
+    }
+    ReadAccess(const ReadAccess&) = delete;
+    ReadAccess& operator=(const ReadAccess&) = delete;
+    ~ReadAccess() {
+        if (obj_ != nullptr) --obj_->borrow;
+    }
+    bool ok() const noexcept { return obj_ != nullptr; }
+
+private:
+    TrainerConfigObject* obj_;
+};
+
+// Exclusive access for an assignment; admitted only from idle.
+class WriteAccess {
+public:
+    explicit WriteAccess(TrainerConfigObject* obj) noexcept : obj_(obj) {
+        if (obj_->borrow != kIdle) {
+            PyErr_SetString(PyExc_RuntimeError, "Already borrowed");
+            obj_ = nullptr;
+        } else {
+            obj_->borrow = kWriter;
+        }
+    }
+    WriteAccess(const WriteAccess&) = delete;
+    WriteAccess& operator=(const WriteAccess&) = delete;
+    ~WriteAccess() {
+        if (obj_ != nullptr) obj_->borrow = kIdle;
+    }
+    bool ok() const noexcept { return obj_ != nullptr; }
+
+private:
+    TrainerConfigObject* obj_;
+};
+
+PyObject* new_str(std::string_view text) noexcept {
+    return checked(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+}
+
+PyObject* tc_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
+    return no_unwind([&]() -> PyObject* {
+        BoundArguments bound;
+        if (!bind_tuple_dict(kSignature, args, kwargs, bound)) return nullptr;
+        launch::TrainerLaunchRequest values;
+        if (!to_trainer_values(bound, values)) return nullptr;
+        PyObject* self = type->tp_alloc(type, 0);
+        if (self == nullptr) {
+            ensure_error();
+            return nullptr;  // the converted values go with `values`
+        }
+        TrainerConfigObject* obj = as_config(self);
+        new (&obj->values) launch::TrainerLaunchRequest(std::move(values));
+        obj->borrow = kIdle;
+        return self;
+    });
+}
+
+void tc_dealloc(PyObject* self) noexcept {
+    PyTypeObject* type = Py_TYPE(self);
+    as_config(self)->values.~TrainerLaunchRequest();
+    type->tp_free(self);
+    Py_DECREF(type);  // instances of a heap type hold a reference to it
+}
+
+template <typename T>
+void append_decimal(std::string& out, T value) {
+    char buf[24];
+    const auto result = std::to_chars(buf, buf + sizeof buf, value);
+    out.append(buf, result.ptr);
+}
+
+PyObject* tc_repr(PyObject* self) noexcept {
+    return no_unwind([&]() -> PyObject* {
+        TrainerConfigObject* obj = as_config(self);
+        ReadAccess access(obj);
+        if (!access.ok()) return nullptr;
+        const launch::TrainerLaunchRequest& v = obj->values;
+        // The two paths go in raw; only the checkpoint is quoted and escaped.
+        std::string text = "TrainerConfig(config_path='";
+        text += v.config_path;
+        text += "', output_dir='";
+        text += v.output_dir;
+        text += "', steps=";
+        append_decimal(text, v.steps);
+        text += ", seed=";
+        append_decimal(text, v.seed);
+        text += ", base_ckpt=";
+        if (v.base_ckpt) {
+            text += "Some(";
+            text += quoted(*v.base_ckpt);
+            text += ')';
+        } else {
+            text += "None";
+        }
+        text += ')';
+        return new_str(text);
+    });
+}
+
+enum class Field { ConfigPath, OutputDir, Steps, Seed, BaseCkpt };
+
+constexpr const char* field_name(Field f) noexcept {
+    switch (f) {
+        case Field::ConfigPath: return "config_path";
+        case Field::OutputDir: return "output_dir";
+        case Field::Steps: return "steps";
+        case Field::Seed: return "seed";
+        case Field::BaseCkpt: return "base_ckpt";
+    }
+    return "";
+}
+
+template <Field F>
+PyObject* tc_get(PyObject* self, void*) noexcept {
+    return no_unwind([&]() -> PyObject* {
+        TrainerConfigObject* obj = as_config(self);
+        ReadAccess access(obj);
+        if (!access.ok()) return nullptr;
+        const launch::TrainerLaunchRequest& v = obj->values;
+        if constexpr (F == Field::ConfigPath) return new_str(v.config_path);
+        if constexpr (F == Field::OutputDir) return new_str(v.output_dir);
+        if constexpr (F == Field::Steps) return checked(PyLong_FromUnsignedLongLong(v.steps));
+        if constexpr (F == Field::Seed) return checked(PyLong_FromUnsignedLong(v.seed));
+        if constexpr (F == Field::BaseCkpt) return v.base_ckpt ? new_str(*v.base_ckpt) : Py_NewRef(Py_None);
+    });
+}
+
+// Converts the new value as the constructor would, and only then takes the write access: an
+// __index__ method may run Python code, which must be able to read this instance meanwhile.
+template <auto Member, typename T>
+int assign(PyObject* self, PyObject* value, bool (*convert)(PyObject*, T&), const char* name) {
+    T converted{};
+    if (!convert(value, converted)) {
+        argument_error(name);
+        return -1;
+    }
+    TrainerConfigObject* obj = as_config(self);
+    WriteAccess access(obj);
+    if (!access.ok()) return -1;  // the converted value is dropped, the field keeps its own
+    obj->values.*Member = std::move(converted);
+    return 0;
+}
+
+template <Field F>
+int tc_set(PyObject* self, PyObject* value, void*) noexcept {
+    return no_unwind([&]() -> int {
+        if (value == nullptr) {
+            PyErr_SetString(PyExc_AttributeError, "can't delete attribute");
+            return -1;
+        }
+        using R = launch::TrainerLaunchRequest;
+        constexpr const char* name = field_name(F);
+        if constexpr (F == Field::ConfigPath) return assign<&R::config_path>(self, value, to_text, name);
+        if constexpr (F == Field::OutputDir) return assign<&R::output_dir>(self, value, to_text, name);
+        if constexpr (F == Field::Steps) return assign<&R::steps>(self, value, to_u64, name);
+        if constexpr (F == Field::Seed) return assign<&R::seed>(self, value, to_u32, name);
+        if constexpr (F == Field::BaseCkpt) return assign<&R::base_ckpt>(self, value, to_optional_text, name);
+    });
+}
+
+template <Field F>
+constexpr PyGetSetDef getset() noexcept {
+    // An empty doc string rather than none, so each descriptor's __doc__ is "".
+    return {field_name(F), tc_get<F>, tc_set<F>, "", nullptr};
+}
+
+PyGetSetDef kGetSet[] = {
+    getset<Field::ConfigPath>(), getset<Field::OutputDir>(), getset<Field::Steps>(),
+    getset<Field::Seed>(),       getset<Field::BaseCkpt>(),  {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+// The interpreter takes the text up to "\n--\n\n" as __text_signature__ when the doc begins with
+// the class name followed by "(", and leaves the rest as __doc__; inspect.signature reads the former.
+constexpr const char kDoc[] =
+    "TrainerConfig"
+    "(config_path, output_dir, steps, seed, base_ckpt=None)"
+    "\n--\n\n"
+    "Python-facing configuration struct for training.\n"
+    "Serializable to/from JSON for easy YAML \xE2\x86\x92"  // U+2192 RIGHTWARDS ARROW
+    " JSON conversion in Python.";
+
+PyType_Slot kSlots[] = {
+    {Py_tp_new, reinterpret_cast<void*>(tc_new)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(tc_dealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(tc_repr)},
+    {Py_tp_getset, kGetSet},
+    {Py_tp_doc, const_cast<char*>(kDoc)},
+    {0, nullptr},
+};
+
+// No Py_TPFLAGS_BASETYPE: the class cannot be subclassed. No GC flag: instances hold no
+// references to Python objects. No dict or weakref slot.
+PyType_Spec kSpec = {"builtins.TrainerConfig", static_cast<int>(sizeof(TrainerConfigObject)), 0,
+                     Py_TPFLAGS_DEFAULT, kSlots};
+
+PyObject* g_type = nullptr;  // created once, never released
 
 }  // namespace
 

@@ -1,0 +1,68 @@
+# Shared by the set-up scripts: system packages, a CPython >= 3.12, and one venv per interpreter.
+# Sourced, not run.
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+SYSTEM_PACKAGES=(g++ pkg-config libyaml-dev rapidjson-dev libicu-dev)
+
+say() { printf '==> %s\n' "$*" >&2; }
+die() { printf 'error: %s\n' "$*" >&2; exit 1; }
+
+# Installs the C++ toolchain and the -dev packages the build links against, when missing.
+ensure_system_packages() {
+    local missing=()
+    for pkg in "${SYSTEM_PACKAGES[@]}" "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    command -v apt-get >/dev/null || die "apt-get not found; install these packages yourself: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    say "installing ${missing[*]}"
+    "${sudo[@]}" apt-get update -qq || die "apt-get update failed"
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null \
+        || die "apt-get install ${missing[*]} failed"
+}
+
+# Prints "major.minor" when $1 is a CPython >= 3.12 that can make venvs, else nothing.
+python_version_of() {
+    "$1" -c 'import sys, venv, platform
+if platform.python_implementation() == "CPython" and sys.version_info >= (3, 12):
+    print("%d.%d" % sys.version_info[:2])' 2>/dev/null
+}
+
+# Prints one interpreter path per supported CPython minor version found on this machine, or only
+# $PYTHON when it is set. Dies when there is none.
+find_pythons() {
+    if [ -n "${PYTHON:-}" ]; then
+        [ -n "$(python_version_of "$PYTHON")" ] || die "PYTHON=$PYTHON is not a CPython >= 3.12 with venv"
+        echo "$PYTHON"
+        return
+    fi
+    local seen=" " found=0 candidate version
+    for candidate in $(compgen -c python3. | sort -u) \
+        /usr/bin/python3.1[2-9] /usr/local/bin/python3.1[2-9] \
+        "${PYENV_ROOT:-$HOME/.pyenv}"/versions/3.1[2-9]*/bin/python python3; do
+        [ -x "$candidate" ] || candidate=$(command -v "$candidate" 2>/dev/null) || continue
+        [ -n "$candidate" ] || continue
+        version=$(python_version_of "$candidate") || true
+        [ -n "$version" ] || continue
+        case "$seen" in *" $version "*) continue ;; esac
+        seen="$seen$version "
+        found=1
+        echo "$candidate"
+    done
+    [ "$found" -eq 1 ] || die "no CPython >= 3.12 found; install one (e.g. apt-get install python3.12-venv) or set PYTHON=/path/to/python3.12"
+}
+
+# Creates (or reuses) .venv/<version> for the interpreter and installs the module into it.
+# Prints the venv's python.
+venv_with_module() {
+    local python=$1 version venv
+    version=$(python_version_of "$python")
+    venv="$ROOT/.venv/py$version"
+    [ -x "$venv/bin/python" ] || "$python" -m venv "$venv" >&2 || die "could not create a venv with $python"
+    "$venv/bin/python" -m pip install -q --upgrade pip >&2 || die "pip upgrade failed in $venv"
+    say "building and installing solvarinth_trainer for Python $version"
+    "$venv/bin/python" -m pip install -q "$ROOT[test]" >&2 || die "pip install of the module failed for Python $version"
+    echo "$venv/bin/python"
+}

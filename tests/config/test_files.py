@@ -1,0 +1,183 @@
+"""Existence, reading and the suffix test of config files."""
+
+import errno
+import os
+import shutil
+import tempfile
+from pathlib import Path
+
+import pytest
+
+from solvarinth_trainer import train_from_config
+
+NOT_FOUND = "Config file not found: "
+READ_FAILED = "Failed to read config: "
+BAD_SUFFIX = "Config must be .json or .yaml"
+
+
+def os_text(number):
+    return f"{os.strerror(number)} (os error {number})"
+
+
+def expect(exc, message, path):
+    with pytest.raises(exc) as info:
+        train_from_config(path, "out", 1, 1)
+    assert type(info.value) is exc
+    assert str(info.value) == message
+    assert info.value.args == (message,)
+    return info.value
+
+
+@pytest.mark.parametrize(
+    "make, suffix",
+    [
+        (lambda d: str(d / "missing.json"), ""),
+        (lambda d: (os.symlink(d / "nowhere.json", d / "dangling.json"), str(d / "dangling.json"))[1], ""),
+        (lambda d: str(d / "file.json" / "below.json"), ""),
+        (lambda d: str(d / "with\0nul.json"), ""),
+        (lambda d: "", ""),
+        (lambda d: str(d / ("x" * 300 + ".json")), ""),
+        (lambda d: (os.symlink("loop.json", d / "loop.json"), str(d / "loop.json"))[1], ""),
+    ],
+    ids=["missing", "dangling-link", "not-a-directory", "nul", "empty", "name-too-long", "link-loop"],
+)
+def test_not_found(tmp_path, make, suffix, fake_cargo):
+    (tmp_path / "file.json").write_text("{}")
+    path = make(tmp_path)
+    error = expect(FileNotFoundError, NOT_FOUND + path, path)
+    assert error.errno is None and error.filename is None
+    assert fake_cargo.argv() is None
+
+
+def test_missing_file_with_bad_suffix_is_not_found(tmp_path):
+    path = str(tmp_path / "config.txt")
+    expect(FileNotFoundError, NOT_FOUND + path, path)
+
+
+@pytest.mark.parametrize(
+    "name, content, exc, message",
+    [
+        ("latin1.json", "caf\xe9".encode("latin-1"), OSError, READ_FAILED + "stream did not contain valid UTF-8"),
+        ("latin1.txt", b"\xff", OSError, READ_FAILED + "stream did not contain valid UTF-8"),
+        ("surrogate.yaml", b"\xed\xa0\x80", OSError, READ_FAILED + "stream did not contain valid UTF-8"),
+        ("overlong.json", b"\xc0\xaf", OSError, READ_FAILED + "stream did not contain valid UTF-8"),
+        ("truncated.json", b'"\xe2\x82', OSError, READ_FAILED + "stream did not contain valid UTF-8"),
+        ("config.txt", b"{}", ValueError, BAD_SUFFIX),
+        ("config.JSON", b"{}", ValueError, BAD_SUFFIX),
+        ("config.json ", b"{}", ValueError, BAD_SUFFIX),
+        ("config.json.bak", b"{}", ValueError, BAD_SUFFIX),
+        ("config.Yaml", b"a: 1", ValueError, BAD_SUFFIX),
+        ("json", b"{}", ValueError, BAD_SUFFIX),
+    ],
+)
+def test_read_and_suffix_failures(write_config, name, content, exc, message):
+    path = write_config(name, content)
+    error = expect(exc, message, path)
+    if exc is OSError:
+        assert error.errno is None
+
+
+@pytest.mark.parametrize("name", [".json", "a.yml", "a.yaml", "dir.d/a.json", "b\u00e9.json"])
+def test_accepted_names(write_config, name, fake_cargo):
+    path = write_config(name, "{}" if name.endswith(".json") else "a: 1")
+    assert train_from_config(path, "out", 1, 1) is None
+    assert fake_cargo.argv()[9] == path
+
+
+def test_directory_named_like_json(tmp_path):
+    directory = tmp_path / "conf.json"
+    directory.mkdir()
+    expect(OSError, READ_FAILED + os_text(errno.EISDIR), str(directory))
+
+
+def test_symlink_is_followed_and_its_own_name_decides(tmp_path, fake_cargo):
+    target = tmp_path / "real.txt"
+    target.write_text('{"lr": 0.1}')
+    link = tmp_path / "link.json"
+    link.symlink_to(target)
+    assert train_from_config(str(link), "out", 1, 1) is None
+    reverse = tmp_path / "reverse.txt"
+    reverse.symlink_to(tmp_path / "link.json")
+    expect(ValueError, BAD_SUFFIX, str(reverse))
+
+
+def test_relative_path_resolves_against_cwd(tmp_path, monkeypatch, fake_cargo):
+    (tmp_path / "rel.json").write_text("[]")
+    monkeypatch.chdir(tmp_path)
+    assert train_from_config("rel.json", "out", 1, 1) is None
+    assert fake_cargo.argv()[9] == "rel.json"
+
+
+def run_unprivileged(path):
+    """Calls train_from_config as an unprivileged user in a forked child (tests run as root);
+    returns (exception class name, message)."""
+    read_end, write_end = os.pipe()
+    pid = os.fork()
+    if pid == 0:
+        try:
+            os.close(read_end)
+            os.setgroups([])
+            os.setgid(65534)
+            os.setuid(65534)
+            try:
+                train_from_config(path, "out", 1, 1)
+                result = "None\0"
+            except Exception as e:  # reported to the parent
+                result = f"{type(e).__name__}\0{e}"
+            os.write(write_end, result.encode("utf-8", "surrogateescape"))
+        finally:
+            os._exit(0)
+    os.close(write_end)
+    with os.fdopen(read_end, "rb") as pipe:
+        data = pipe.read().decode()
+    os.waitpid(pid, 0)
+    kind, _, message = data.partition("\0")
+    return kind, message
+
+
+@pytest.fixture
+def open_dir():
+    """A directory every user can search (pytest's own tmp_path sits under a private one)."""
+    path = Path(tempfile.mkdtemp(prefix="solvarinth-"))
+    path.chmod(0o755)
+    yield path
+    for sub in path.rglob("*"):
+        if sub.is_dir():
+            sub.chmod(0o755)
+    shutil.rmtree(path)
+
+
+@pytest.mark.skipif(os.geteuid() != 0, reason="needs root to drop privileges")
+def test_permission_denied_file_is_a_read_error_whatever_its_suffix(open_dir):
+    path = open_dir / "secret.txt"
+    path.write_text("{}")
+    path.chmod(0o000)
+    assert run_unprivileged(str(path)) == ("OSError", READ_FAILED + os_text(errno.EACCES))
+
+
+@pytest.mark.skipif(os.geteuid() != 0, reason="needs root to drop privileges")
+def test_unsearchable_directory_is_not_found(open_dir):
+    locked = open_dir / "locked"
+    locked.mkdir()
+    (locked / "c.json").write_text("{}")
+    locked.chmod(0o000)
+    path = str(locked / "c.json")
+    assert run_unprivileged(path) == ("FileNotFoundError", NOT_FOUND + path)
+
+
+def test_unsized_file_is_read_whole(fake_cargo, tmp_path):
+    # A FIFO reports no size; the reader must still grow its buffer and read to the end.
+    fifo = tmp_path / "pipe.json"
+    os.mkfifo(fifo)
+    payload = b"[" + b"1," * 50000 + b"1]"
+    pid = os.fork()
+    if pid == 0:
+        try:
+            with open(fifo, "wb") as f:
+                f.write(payload)
+        finally:
+            os._exit(0)
+    try:
+        assert train_from_config(str(fifo), "out", 1, 1) is None
+    finally:
+        os.waitpid(pid, 0)

@@ -1,0 +1,109 @@
+"""JSON config validation: accepted documents and each error with its description and position."""
+
+import pytest
+
+from solvarinth_trainer import train_from_config
+
+PREFIX = "Invalid JSON config: "
+CONTROL = "control character (\\u0000-\\u001F) found while parsing a string"
+
+
+def nested(depth):
+    return "[" * depth + "]" * depth
+
+
+@pytest.mark.parametrize(
+    "text",
+    [
+        "{}", "[]", "0", "-0.5e-3", "null", "true", '"text"', '  {"a": [1, 2, {"b": null}]}  \n\r\t',
+        '{"a": 1, "a": 2}',                          # a repeated member name is not an error
+        "123456789012345678901234567890",            # too big for 64 bits: becomes a double
+        "-123456789012345678901234567890",
+        "1.7976931348623157e308", "5e-324", "1e-400",
+        '"\\ud83d\\ude00 \\u00e9 \\n \\/ \\\\"',     # escapes, a surrogate pair
+        '"\u00e9\U0001F600"',
+        nested(127),
+        "[" * 63 + "{" + '"k":' + "[" * 63 + "]" * 63 + "}" + "]" * 63,  # 127 mixed levels
+    ],
+)
+def test_accepted(write_config, fake_cargo, text):
+    assert train_from_config(write_config("c.json", text), "out", 1, 1) is None
+    assert fake_cargo.argv() is not None
+
+
+@pytest.mark.parametrize(
+    "text, message",
+    [
+        ("", "EOF while parsing a value at line 1 column 0"),
+        ("   \n  ", "EOF while parsing a value at line 2 column 2"),
+        ("\ufeff{}", "expected value at line 1 column 1"),
+        ("{} x", "trailing characters at line 1 column 4"),
+        ("{}\n\n   x", "trailing characters at line 3 column 4"),
+        ("1 2", "trailing characters at line 1 column 3"),
+        ("{}\0", "trailing characters at line 1 column 3"),
+        ("\0", "expected value at line 1 column 1"),
+        (nested(128), "recursion limit exceeded at line 1 column 128"),
+        ("[\n" * 130, "recursion limit exceeded at line 128 column 1"),
+        ('{"a":' * 128, "recursion limit exceeded at line 1 column 636"),
+        ("1e400", "number out of range at line 1 column 1"),
+        ("[-1e999]", "number out of range at line 1 column 2"),
+        ("[", "EOF while parsing a list at line 1 column 1"),
+        ("[1", "EOF while parsing a list at line 1 column 2"),
+        ("[1,", "EOF while parsing a value at line 1 column 3"),
+        ("[1,]", "trailing comma at line 1 column 4"),
+        ("[1 2]", "expected `,` or `]` at line 1 column 4"),
+        ("{", "EOF while parsing an object at line 1 column 1"),
+        ('{"a"', "EOF while parsing an object at line 1 column 4"),
+        ('{"a":', "EOF while parsing a value at line 1 column 5"),
+        ('{"a":1', "EOF while parsing an object at line 1 column 6"),
+        ('{"a":1,', "EOF while parsing a value at line 1 column 7"),
+        ('{"a":1,}', "trailing comma at line 1 column 8"),
+        ('{"a" 1}', "expected `:` at line 1 column 6"),
+        ('{"a":1 "b":2}', "expected `,` or `}` at line 1 column 8"),
+        ("{1:2}", "key must be a string at line 1 column 2"),
+        ("tru", "EOF while parsing a value at line 1 column 3"),
+        ("trux", "expected ident at line 1 column 4"),
+        ("nul", "EOF while parsing a value at line 1 column 3"),
+        ("[nan]", "expected ident at line 1 column 3"),
+        ("NaN", "expected value at line 1 column 1"),
+        ("Infinity", "expected value at line 1 column 1"),
+        ("'a'", "expected value at line 1 column 1"),
+        ("// c\n{}", "expected value at line 1 column 1"),
+        ("]", "expected value at line 1 column 1"),
+        ("-", "EOF while parsing a value at line 1 column 1"),
+        ("-a", "invalid number at line 1 column 2"),
+        ("1.", "EOF while parsing a value at line 1 column 2"),
+        ("1.x", "invalid number at line 1 column 3"),
+        ("1e+", "EOF while parsing a value at line 1 column 3"),
+        ('"abc', "EOF while parsing a string at line 1 column 4"),
+        ('"a\\', "EOF while parsing a string at line 1 column 3"),
+        ('"a\\x"', "invalid escape at line 1 column 3"),
+        ('"\\u12"', "invalid escape at line 1 column 2"),
+        ('"\\u12', "EOF while parsing a string at line 1 column 5"),
+        ('"\\udc00"', "lone leading surrogate in hex escape at line 1 column 8"),
+        ('"\\ud800"', "lone leading surrogate in hex escape at line 1 column 2"),
+        ('"\\ud800\\u0041"', "lone leading surrogate in hex escape at line 1 column 2"),
+        ('{"\\udfff": 1}', "lone leading surrogate in hex escape at line 1 column 9"),
+        ('"a\nb"', CONTROL + " at line 1 column 3"),
+        ('"a\tb"', CONTROL + " at line 1 column 3"),
+        ('"a\0b"', CONTROL + " at line 1 column 3"),
+    ],
+)
+def test_rejected(write_config, fake_cargo, text, message):
+    path = write_config("c.json", text)
+    with pytest.raises(ValueError) as info:
+        train_from_config(path, "out", 1, 1)
+    assert type(info.value) is ValueError
+    assert str(info.value) == PREFIX + message
+    assert fake_cargo.argv() is None
+
+
+def test_hostile_nesting_stops_at_the_budget(write_config, fake_cargo):
+    path = write_config("deep.json", "[" * 10_000_000)
+    with pytest.raises(ValueError, match=r"^Invalid JSON config: recursion limit exceeded at line 1 column 128$"):
+        train_from_config(path, "out", 1, 1)
+
+
+def test_huge_string_is_accepted(write_config, fake_cargo):
+    path = write_config("big.json", '{"blob": "' + "x" * 20_000_000 + '"}')
+    assert train_from_config(path, "out", 1, 1) is None

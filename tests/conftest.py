@@ -1,0 +1,125 @@
+"""Shared fixtures: the module under test, a fake cargo on PATH, config files, leak probes."""
+
+import os
+import shutil
+import subprocess
+import sys
+from dataclasses import dataclass
+from pathlib import Path
+
+import pytest
+
+import solvarinth_trainer
+
+MANIFEST = "/home/runner/work/quillon_yard/quillon_yard/Cargo.toml"
+SUPPORT = Path(__file__).parent / "support"
+
+
+def argv_prefix():
+    """The fixed head of the trainer command line, up to the trainer's own options."""
+    return ["cargo", "run", "--manifest-path", MANIFEST, "--release", "--bin", "train_generic", "--"]
+
+
+@pytest.fixture(scope="session")
+def fake_cargo_binary(tmp_path_factory):
+    cc = shutil.which("cc") or shutil.which("gcc")
+    if cc is None:
+        pytest.fail("a C compiler is needed to build the fake cargo")
+    bindir = tmp_path_factory.mktemp("fakebin")
+    subprocess.run([cc, "-O1", "-o", str(bindir / "cargo"), str(SUPPORT / "fake_cargo.c")], check=True)
+    return bindir
+
+
+@dataclass
+class FakeCargo:
+    bindir: Path
+    log: Path
+    monkeypatch: pytest.MonkeyPatch
+
+    def argv(self):
+        """The argument vector the last child received, or None if no child ran."""
+        if not self.log.exists():
+            return None
+        data = self.log.read_bytes()
+        assert data.endswith(b"\0")
+        return [entry.decode("utf-8") for entry in data[:-1].split(b"\0")]
+
+    def exits_with(self, code):
+        self.monkeypatch.setenv("FAKE_CARGO_EXIT", str(code))
+
+    def dies_by(self, signo, core=False):
+        self.monkeypatch.setenv("FAKE_CARGO_SIGNAL", str(signo))
+        if core:
+            self.monkeypatch.setenv("FAKE_CARGO_CORE", "1")
+
+    def sleeps(self, ms):
+        self.monkeypatch.setenv("FAKE_CARGO_SLEEP_MS", str(ms))
+
+
+@pytest.fixture
+def fake_cargo(fake_cargo_binary, tmp_path, monkeypatch):
+    """Puts the recording fake cargo first on PATH for one test."""
+    log = tmp_path / "cargo-argv.bin"
+    monkeypatch.setenv("PATH", f"{fake_cargo_binary}{os.pathsep}{os.environ.get('PATH', '')}")
+    monkeypatch.setenv("FAKE_CARGO_LOG", str(log))
+    for name in ("FAKE_CARGO_EXIT", "FAKE_CARGO_SIGNAL", "FAKE_CARGO_CORE", "FAKE_CARGO_SLEEP_MS",
+                 "FAKE_CARGO_CWD_LOG", "FAKE_CARGO_SIGPIPE_LOG"):
+        monkeypatch.delenv(name, raising=False)
+    return FakeCargo(fake_cargo_binary, log, monkeypatch)
+
+
+@pytest.fixture
+def no_cargo(tmp_path, monkeypatch):
+    """A PATH on which no cargo can be found."""
+    empty = tmp_path / "empty-bin"
+    empty.mkdir()
+    monkeypatch.setenv("PATH", str(empty))
+
+
+@pytest.fixture
+def write_config(tmp_path):
+    """write_config(name, text_or_bytes) -> path string of a new file in the test's directory."""
+
+    def write(name, content):
+        path = tmp_path / name
+        path.parent.mkdir(parents=True, exist_ok=True)
+        if isinstance(content, str):
+            content = content.encode("utf-8")
+        path.write_bytes(content)
+        return str(path)
+
+    return write
+
+
+@pytest.fixture
+def train(tmp_path):
+    """train(config_path, **overrides): calls train_from_config with valid defaults."""
+
+    def call(config_path, output_dir=None, steps=10, seed=1, **kwargs):
+        out = str(tmp_path / "out") if output_dir is None else output_dir
+        return solvarinth_trainer.train_from_config(config_path, out, steps, seed, **kwargs)
+
+    return call
+
+
+def open_fds():
+    return len(os.listdir("/proc/self/fd"))
+
+
+def rss_kib():
+    with open("/proc/self/statm") as f:
+        return int(f.read().split()[1]) * (os.sysconf("SC_PAGE_SIZE") // 1024)
+
+
+def assert_no_children():
+    """Fails if this process has any child, running or unreaped."""
+    try:
+        pid, _ = os.waitpid(-1, os.WNOHANG)
+    except ChildProcessError:
+        return
+    pytest.fail(f"a child process was left behind (pid {pid})")
+
+
+def run_python(code, **kwargs):
+    """Runs code in a fresh interpreter of the same kind, returning the CompletedProcess."""
+    return subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=60, **kwargs)
