@@ -30,6 +30,21 @@ def fake_cargo_binary(tmp_path_factory):
     return bindir
 
 
+@pytest.fixture(scope="session")
+def guard_bin(tmp_path_factory):
+    bindir = tmp_path_factory.mktemp("guardbin")
+    guard = bindir / "cargo"
+    guard.write_text("#!/bin/sh\necho 'tests must not run the real cargo' >&2\nexit 97\n")
+    guard.chmod(0o755)
+    return bindir
+
+
+@pytest.fixture(autouse=True)
+def never_the_real_cargo(guard_bin, monkeypatch):
+    """Shadows any real cargo on PATH: a test that launches without a fake gets exit status 97."""
+    monkeypatch.setenv("PATH", f"{guard_bin}{os.pathsep}{os.environ.get('PATH', '')}")
+
+
 @dataclass
 class FakeCargo:
     bindir: Path
