@@ -24,7 +24,8 @@ struct TrainerConfigObject {
     PyObject_HEAD
     launch::TrainerLaunchRequest values;
     // Access in progress: 0 idle, n > 0 readers, kWriter one writer. Guarded by the interpreter
-    // lock, so a plain counter is enough. Kept as the last member.
+    // lock, so a plain counter is enough. Kept as the last member, so that its place follows
+    // from the class's __basicsize__ and a test can stand in for an access in progress.
     std::intptr_t borrow;
 };
 
