@@ -25,9 +25,12 @@ ensure_system_packages() {
 
 # Prints "major.minor" when $1 is a CPython >= 3.12 that can make venvs, else nothing.
 python_version_of() {
-    "$1" -c 'import sys, venv, platform
+    local out
+    out=$("$1" -c 'import sys, venv, platform
 if platform.python_implementation() == "CPython" and sys.version_info >= (3, 12):
-    print("%d.%d" % sys.version_info[:2])' 2>/dev/null
+    print("%d.%d" % sys.version_info[:2])' 2>/dev/null) || return 0
+    [[ "$out" =~ ^3\.[0-9]+$ ]] && echo "$out"
+    return 0
 }
 
 # Prints one interpreter path per supported CPython minor version found on this machine, or only
@@ -39,7 +42,7 @@ find_pythons() {
         return
     fi
     local seen=" " found=0 candidate version
-    for candidate in $(compgen -c python3. | sort -u) \
+    for candidate in $(compgen -c python3. | grep -E '^python3\.[0-9]+$' | sort -u) \
         /usr/bin/python3.1[2-9] /usr/local/bin/python3.1[2-9] \
         "${PYENV_ROOT:-$HOME/.pyenv}"/versions/3.1[2-9]*/bin/python python3; do
         [ -x "$candidate" ] || candidate=$(command -v "$candidate" 2>/dev/null) || continue

@@ -17,6 +17,16 @@ for python in "${pythons[@]}"; do
     (cd "$ROOT" && "$venv_python" -m pytest -q -p no:cacheprovider tests) || failed+=("pytest on Python $version")
 done
 
+say "core unit tests (config and launch, without Python)"
+cmake_cmd=$(command -v cmake || true)
+if [ -z "$cmake_cmd" ]; then
+    "$venv_python" -m pip install -q cmake >&2 || die "could not install cmake"
+    cmake_cmd="$(dirname "$venv_python")/cmake"
+fi
+{ "$cmake_cmd" -S "$ROOT" -B "$ROOT/build/core-tests" -DSOLVARINTH_MODULE=OFF -DSOLVARINTH_CORE_TESTS=ON >/dev/null \
+    && "$cmake_cmd" --build "$ROOT/build/core-tests" -j "$(nproc)" >/dev/null \
+    && "$ROOT/build/core-tests/core_tests"; } || failed+=("core unit tests")
+
 if [ -f "$ROOT/examples/trainer/Cargo.toml" ]; then
     if command -v cargo >/dev/null; then
         say "cargo test for the example trainer"
