@@ -1,43 +1,71 @@
 #!/usr/bin/env bash
-# Sets everything up and runs every test: the module's pytest suite on each CPython >= 3.12 found
-# (or only $PYTHON), and the example trainer's own tests. Exits non-zero on any failure.
+# Sets everything up and runs every test: the module's pytest suite and a stub check on each
+# CPython >= 3.12 found (or only $PYTHON), the C++ unit tests of the Python-free core, the example
+# trainer's own tests, and a wheel/sdist build installed into a fresh venv. Exits non-zero on any
+# failure, and ends with one "N passed, N failed" line over everything.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
+
+logs=$(mktemp -d)
+trap 'rm -rf "$logs"' EXIT
+failed=()
+step=0
+
+# run_step NAME COMMAND...: runs and echoes a step, keeping its output to count results later.
+run_step() {
+    local name=$1
+    shift
+    step=$((step + 1))
+    say "$name"
+    if ! "$@" 2>&1 | tee "$logs/$step.log"; then
+        failed+=("$name")
+    fi
+}
 
 ensure_system_packages
 mapfile -t pythons < <(find_pythons)
 [ ${#pythons[@]} -gt 0 ] || die "no CPython >= 3.12 found"
 
-failed=()
 for python in "${pythons[@]}"; do
     venv_python=$(venv_with_module "$python")
     version=$(python_version_of "$venv_python")
-    say "pytest on Python $version"
-    # Run from the tests' own directory so the checkout never shadows the installed module.
-    (cd "$ROOT" && "$venv_python" -m pytest -q -p no:cacheprovider tests) || failed+=("pytest on Python $version")
+    run_step "pytest on Python $version" \
+        "$venv_python" -m pytest -q -p no:cacheprovider "$ROOT/tests"
+    "$venv_python" -m pip install -q mypy >&2 || die "could not install mypy"
+    run_step "stubs against the built module on Python $version" \
+        "$venv_python" -m mypy.stubtest solvarinth_trainer
 done
 
-say "core unit tests (config and launch, without Python)"
 cmake_cmd=$(command -v cmake || true)
 if [ -z "$cmake_cmd" ]; then
     "$venv_python" -m pip install -q cmake >&2 || die "could not install cmake"
     cmake_cmd="$(dirname "$venv_python")/cmake"
 fi
-{ "$cmake_cmd" -S "$ROOT" -B "$ROOT/build/core-tests" -DSOLVARINTH_MODULE=OFF -DSOLVARINTH_CORE_TESTS=ON >/dev/null \
-    && "$cmake_cmd" --build "$ROOT/build/core-tests" -j "$(nproc)" >/dev/null \
-    && "$ROOT/build/core-tests/core_tests"; } || failed+=("core unit tests")
+core_tests() {
+    "$cmake_cmd" -S "$ROOT" -B "$ROOT/build/core-tests" -DSOLVARINTH_MODULE=OFF -DSOLVARINTH_CORE_TESTS=ON >/dev/null &&
+        "$cmake_cmd" --build "$ROOT/build/core-tests" -j "$(nproc)" >/dev/null &&
+        "$ROOT/build/core-tests/core_tests"
+}
+run_step "core unit tests (config and launch, without Python)" core_tests
 
-if [ -f "$ROOT/examples/trainer/Cargo.toml" ]; then
-    if command -v cargo >/dev/null; then
-        say "cargo test for the example trainer"
-        (cd "$ROOT/examples/trainer" && cargo test --offline -q) || failed+=("cargo test (examples/trainer)")
-    else
-        failed+=("cargo not found: the example trainer's tests cannot run")
-    fi
+if [ -x "$HOME/.cargo/bin/cargo" ] && ! command -v cargo >/dev/null; then
+    export PATH="$HOME/.cargo/bin:$PATH"
+fi
+if command -v cargo >/dev/null; then
+    run_step "cargo test for the example trainer" \
+        bash -c "cd '$ROOT/examples/trainer' && cargo test --offline -q --lib --tests"
+else
+    failed+=("cargo not found: the example trainer's tests cannot run")
 fi
 
+run_step "wheel and sdist, installed into a fresh venv" \
+    "$venv_python" "$ROOT/scripts/check_dist.py" "$ROOT"
+
+passed=$(cat "$logs"/*.log | grep -oE '[0-9]+ passed' | awk '{s += $1} END {print s + 0}')
+failures=$(cat "$logs"/*.log | grep -oE '[0-9]+ failed' | awk '{s += $1} END {print s + 0}')
 if [ ${#failed[@]} -gt 0 ]; then
     printf 'FAILED: %s\n' "${failed[@]}" >&2
+    echo "total: $passed passed, $((failures > 0 ? failures : ${#failed[@]})) failed"
     exit 1
 fi
-say "all tests passed"
+echo "total: $passed passed, $failures failed"
