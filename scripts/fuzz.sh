@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets (clang, ASan + UBSan) from the Python-free core and runs one.
+# Usage: scripts/fuzz.sh json|yaml [SECONDS] [extra libFuzzer flags...]
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+
+target=${1:?usage: fuzz.sh json|yaml [SECONDS]}
+seconds=${2:-60}
+shift $(($# < 2 ? $# : 2))
+ensure_system_packages clang libclang-rt-14-dev
+cmake_cmd=$(command -v cmake) || die "cmake not found (pip install cmake)"
+clangxx=$(command -v clang++ || command -v clang++-14) || die "clang++ not found"
+
+build="$ROOT/build/fuzz"
+"$cmake_cmd" -S "$ROOT" -B "$build" -DCMAKE_CXX_COMPILER="$clangxx" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DSOLVARINTH_MODULE=OFF -DSOLVARINTH_FUZZ=ON -DSOLVARINTH_SANITIZE=ON \
+    -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link" >/dev/null
+"$cmake_cmd" --build "$build" -j "$(nproc)" --target "fuzz_$target" >/dev/null
+
+work="$build/corpus-$target"
+mkdir -p "$work" "$build/artifacts"
+say "fuzzing $target for ${seconds}s (corpus $work, seeds fuzz/corpus/$target)"
+exec "$build/fuzz_$target" "$work" "$ROOT/fuzz/corpus/$target" -max_total_time="$seconds" \
+    -artifact_prefix="$build/artifacts/$target-" -max_len=65536 -timeout=10 -rss_limit_mb=2048 "$@"
