@@ -12,7 +12,9 @@ if ! command -v cargo >/dev/null; then
     [ -x "$HOME/.cargo/bin/cargo" ] && export PATH="$HOME/.cargo/bin:$PATH"
 fi
 command -v cargo >/dev/null || ensure_system_packages cargo
-python=$(find_pythons | head -n 1)
+mapfile -t pythons < <(find_pythons)
+[ ${#pythons[@]} -gt 0 ] || die "no CPython >= 3.12 found"
+python=${pythons[0]}
 venv_python=$(venv_with_module "$python")
 
 # The module always builds the project at its fixed manifest path. Put the example there unless
