@@ -1,0 +1,169 @@
+// Hash-consing of key values: a node's identity is looked up from its kind, its scalar value or
+// its children's identities, so structural equality never recurses into the children again.
+#include "config/yaml_identity.hpp"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <tuple>
+
+#include "common/fault.hpp"
+#include "config/yaml_scalar.hpp"
+
+namespace solvarinth::config::yaml {
+
+std::uint32_t Identities::of(std::size_t& pos) {
+    const std::size_t at = pos;
+    const Event& e = doc_[pos++];
+    std::uint32_t id;
+    switch (e.kind) {
+        case EventKind::Void:
+            id = intern(Node{});
+            break;
+        case EventKind::Alias:
+            return target(e.payload);
+        case EventKind::Scalar:
+            id = scalar(e);
+            break;
+        case EventKind::SequenceStart:
+            id = wrap(e.tag, sequence(pos));
+            break;
+        case EventKind::MappingStart:
+            id = wrap(e.tag, mapping(pos));
+            break;
+        default:
+            fatal("YAML identity taken at the end of a collection");
+    }
+    if (e.flags & kAliased) aliased_.emplace(at, id);
+    return id;
+}
+
+std::uint32_t Identities::target(std::uint64_t at) {
+    if (const auto found = aliased_.find(at); found != aliased_.end()) return found->second;
+    std::size_t pos = at;
+    return of(pos);
+}
+
+std::uint32_t Identities::scalar(const Event& e) {
+    const ScalarRead read = read_scalar(doc_, e);
+    if (read.error) fatal("YAML identity taken of a scalar that failed to build");
+    const Scalar& s = read.value;
+    Node node;
+    switch (s.kind) {
+        case ScalarKind::Null:
+            break;
+        case ScalarKind::Bool:
+            node.kind = Kind::Bool;
+            node.flag = s.flag;
+            break;
+        case ScalarKind::Int:
+            node.kind = Kind::Int;
+            node.flag = s.flag;
+            node.number = s.magnitude;
+            break;
+        case ScalarKind::Float: {
+            node.kind = Kind::Float;
+            // One NaN, and a zero without sign, so that equal floats share one identity.
+            const double v = std::isnan(s.real) ? std::numeric_limits<double>::quiet_NaN()
+                             : s.real == 0   ? 0.0
+                                             : s.real;
+            node.number = std::bit_cast<std::uint64_t>(v);
+            break;
+        }
+        case ScalarKind::String:
+            // A string value is always its scalar's whole text, so the stored copy serves.
+            node.kind = Kind::String;
+            node.number = e.payload;
+            break;
+    }
+    const std::uint32_t id = intern(node);
+    return read.wrapper ? wrap(e.tag, id) : id;
+}
+
+std::uint32_t Identities::wrap(std::uint32_t tag, std::uint32_t inner) {
+    if (tag == 0 || doc_.tags[tag - 1].kind != TagClass::Local) return inner;
+    Node node;
+    node.kind = Kind::Tagged;
+    node.number = inner;
+    node.first = tag;
+    return intern(node);
+}
+
+std::uint32_t Identities::sequence(std::size_t& pos) {
+    std::vector<std::uint32_t> items;
+    while (doc_[pos].kind != EventKind::SequenceEnd) items.push_back(of(pos));
+    ++pos;
+    Node node;
+    node.kind = Kind::Sequence;
+    return intern(node, items);
+}
+
+std::uint32_t Identities::mapping(std::size_t& pos) {
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> entries;
+    while (doc_[pos].kind != EventKind::MappingEnd) {
+        const std::uint32_t key = of(pos);
+        entries.emplace_back(key, of(pos));
+    }
+    ++pos;
+    // Keys within a mapping are distinct, so ordering by key gives one form per mapping value.
+    std::sort(entries.begin(), entries.end());
+    std::vector<std::uint32_t> flat;
+    flat.reserve(entries.size() * 2);
+    for (const auto& [k, v] : entries) {
+        flat.push_back(k);
+        flat.push_back(v);
+    }
+    Node node;
+    node.kind = Kind::Mapping;
+    return intern(node, flat);
+}
+
+std::uint32_t Identities::intern(const Node& node, const std::vector<std::uint32_t>& parts) {
+    if (nodes_.size() >= std::numeric_limits<std::uint32_t>::max() ||
+        parts_.size() + parts.size() >= std::numeric_limits<std::uint32_t>::max())
+        fatal("out of memory");
+    Node stored = node;
+    const std::size_t parts_before = parts_.size();
+    if (node.kind == Kind::Sequence || node.kind == Kind::Mapping) {
+        stored.first = static_cast<std::uint32_t>(parts_before);
+        stored.count = static_cast<std::uint32_t>(parts.size());
+        parts_.insert(parts_.end(), parts.begin(), parts.end());
+    }
+    nodes_.push_back(stored);
+    const auto id = static_cast<std::uint32_t>(nodes_.size() - 1);
+    const auto [found, inserted] = table_.insert(id);
+    if (!inserted) {
+        nodes_.pop_back();
+        parts_.resize(parts_before);
+    }
+    return *found;
+}
+
+bool Identities::less(std::uint32_t a, std::uint32_t b) const {
+    const Node& x = nodes_[a];
+    const Node& y = nodes_[b];
+    if (x.kind != y.kind) return x.kind < y.kind;
+    switch (x.kind) {
+        case Kind::Null:
+            return false;
+        case Kind::Bool:
+        case Kind::Int:
+        case Kind::Float:
+            return std::tie(x.flag, x.number) < std::tie(y.flag, y.number);
+        case Kind::String:
+            return doc_.text_at(x.number) < doc_.text_at(y.number);
+        case Kind::Tagged:
+            if (x.number != y.number) return x.number < y.number;
+            return doc_.tags[x.first - 1].name() < doc_.tags[y.first - 1].name();
+        case Kind::Sequence:
+        case Kind::Mapping:
+            break;
+    }
+    if (x.count != y.count) return x.count < y.count;
+    const auto xs = parts_.begin() + x.first;
+    const auto ys = parts_.begin() + y.first;
+    return std::lexicographical_compare(xs, xs + x.count, ys, ys + y.count);
+}
+
+}  // namespace solvarinth::config::yaml
