@@ -117,6 +117,18 @@ def train(tmp_path):
     return call
 
 
+def raises_exactly(exc, message, fn, *args, **kwargs):
+    """Calls fn, which must raise exactly class exc (not a subclass) with the message as its only
+    argument (message None: any text). Returns the exception."""
+    with pytest.raises(exc) as info:
+        fn(*args, **kwargs)
+    assert type(info.value) is exc, f"{type(info.value).__name__}: {info.value}"
+    if message is not None:
+        assert str(info.value) == message
+        assert info.value.args == (message,)
+    return info.value
+
+
 def open_fds():
     return len(os.listdir("/proc/self/fd"))
 

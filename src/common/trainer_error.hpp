@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace solvarinth {
@@ -19,6 +20,14 @@ struct TrainerError {
 using Outcome = std::optional<TrainerError>;
 
 inline Outcome fail(ErrorClass cls, std::string message) {
+    return TrainerError{cls, std::move(message)};
+}
+
+// A fixed prefix ("Failed to read config: ") followed by the cause text.
+inline Outcome fail(ErrorClass cls, std::string_view prefix, std::string_view cause) {
+    std::string message;
+    message.reserve(prefix.size() + cause.size());
+    message.append(prefix).append(cause);
     return TrainerError{cls, std::move(message)};
 }
 

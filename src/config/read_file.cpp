@@ -20,11 +20,7 @@ constexpr std::string_view kInvalidUtf8 = "stream did not contain valid UTF-8";
 constexpr std::string_view kOutOfMemory = "out of memory";
 constexpr std::size_t kInitialCapacity = 8192;  // for files that report no size (pipes, /proc)
 
-Outcome read_failure(std::string_view cause) {
-    std::string message(kReadFailed);
-    message += cause;
-    return fail(ErrorClass::IO, std::move(message));
-}
+Outcome read_failure(std::string_view cause) { return fail(ErrorClass::IO, kReadFailed, cause); }
 
 // Closes on every path out of the read, including early returns.
 class Descriptor {
@@ -47,9 +43,7 @@ Outcome check_exists(const std::string& path) {
     struct stat st;
     // A NUL cannot reach the kernel; like every other stat failure it means "not found".
     if (std::memchr(path.data(), '\0', path.size()) != nullptr || ::stat(path.c_str(), &st) != 0) {
-        std::string message(kNotFound);
-        message += path;
-        return fail(ErrorClass::FileNotFound, std::move(message));
+        return fail(ErrorClass::FileNotFound, kNotFound, path);
     }
     return std::nullopt;
 }

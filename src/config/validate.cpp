@@ -12,12 +12,6 @@ constexpr std::string_view kBadSuffix = "Config must be .json or .yaml";
 constexpr std::string_view kInvalidJson = "Invalid JSON config: ";
 constexpr std::string_view kInvalidYaml = "Invalid YAML config: ";
 
-Outcome invalid(std::string_view prefix, std::string_view detail) {
-    std::string message(prefix);
-    message += detail;
-    return fail(ErrorClass::Value, std::move(message));
-}
-
 }  // namespace
 
 std::optional<ConfigFormat> format_of(std::string_view path) noexcept {
@@ -35,10 +29,10 @@ Outcome validate_config(const std::string& path) {
     if (*format == ConfigFormat::Json) {
         const std::string_view view = text.view();
         if (auto error = check_json(text.c_str(), view.size()))
-            return invalid(kInvalidJson, describe_json_error(text.c_str(), view.size(), *error));
+            return fail(ErrorClass::Value, kInvalidJson, describe_json_error(text.c_str(), view.size(), *error));
         return std::nullopt;
     }
-    if (auto message = check_yaml(text.view())) return invalid(kInvalidYaml, *message);
+    if (auto message = check_yaml(text.view())) return fail(ErrorClass::Value, kInvalidYaml, *message);
     return std::nullopt;
 }
 

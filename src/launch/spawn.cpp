@@ -19,11 +19,7 @@ constexpr std::string_view kLaunchFailed = "Failed to launch train_generic comma
 constexpr std::string_view kExited = "train_generic exited with status: ";
 constexpr std::string_view kNulByte = "nul byte found in provided data";
 
-Outcome launch_failure(std::string_view cause) {
-    std::string message(kLaunchFailed);
-    message += cause;
-    return fail(ErrorClass::Runtime, std::move(message));
-}
+Outcome launch_failure(std::string_view cause) { return fail(ErrorClass::Runtime, kLaunchFailed, cause); }
 
 // posix_spawnattr_t needs a destroy on every path once initialised.
 class SpawnAttributes {
@@ -84,9 +80,7 @@ Outcome launch_trainer(const TrainerLaunchRequest& request) {
     int status = 0;
     if (int rc = wait_for(pid, &status)) return launch_failure(os_error_text(rc));
     if (status == 0) return std::nullopt;
-    std::string message(kExited);
-    message += status_text(status);
-    return fail(ErrorClass::Runtime, std::move(message));
+    return fail(ErrorClass::Runtime, kExited, status_text(status));
 }
 
 }  // namespace solvarinth::launch

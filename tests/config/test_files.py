@@ -8,6 +8,7 @@ from pathlib import Path
 
 import pytest
 
+from conftest import raises_exactly
 from solvarinth_trainer import train_from_config
 
 NOT_FOUND = "Config file not found: "
@@ -20,12 +21,7 @@ def os_text(number):
 
 
 def expect(exc, message, path):
-    with pytest.raises(exc) as info:
-        train_from_config(path, "out", 1, 1)
-    assert type(info.value) is exc
-    assert str(info.value) == message
-    assert info.value.args == (message,)
-    return info.value
+    return raises_exactly(exc, message, train_from_config, path, "out", 1, 1)
 
 
 @pytest.mark.parametrize(

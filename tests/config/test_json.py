@@ -2,6 +2,7 @@
 
 import pytest
 
+from conftest import raises_exactly
 from solvarinth_trainer import train_from_config
 
 PREFIX = "Invalid JSON config: "
@@ -91,10 +92,7 @@ def test_accepted(write_config, fake_cargo, text):
 )
 def test_rejected(write_config, fake_cargo, text, message):
     path = write_config("c.json", text)
-    with pytest.raises(ValueError) as info:
-        train_from_config(path, "out", 1, 1)
-    assert type(info.value) is ValueError
-    assert str(info.value) == PREFIX + message
+    raises_exactly(ValueError, PREFIX + message, train_from_config, path, "out", 1, 1)
     assert fake_cargo.argv() is None
 
 

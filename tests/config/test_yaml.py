@@ -9,7 +9,7 @@ from yaml.reader import ReaderError
 from hypothesis import HealthCheck, given, settings
 from hypothesis import strategies as st
 
-from conftest import run_python
+from conftest import raises_exactly, run_python
 
 PREFIX = "Invalid YAML config: "
 MORE = "deserializing from YAML containing more than one document is not supported"
@@ -39,10 +39,7 @@ def bomb(levels):
 
 
 def rejected(train, path):
-    with pytest.raises(ValueError) as info:
-        train(path)
-    assert type(info.value) is ValueError
-    return str(info.value)
+    return str(raises_exactly(ValueError, None, train, path))
 
 
 @pytest.mark.parametrize(

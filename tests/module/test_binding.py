@@ -2,6 +2,7 @@
 
 import pytest
 
+from conftest import raises_exactly
 from solvarinth_trainer import train_from_config
 
 MISSING_CONFIG = "/nonexistent/config.json"
@@ -34,10 +35,7 @@ def call(*args, **kwargs):
     ],
 )
 def test_binding_errors(args, kwargs, message):
-    with pytest.raises(TypeError) as info:
-        call(*args, **kwargs)
-    assert type(info.value) is TypeError
-    assert str(info.value) == message
+    raises_exactly(TypeError, message, call, *args, **kwargs)
 
 
 class Index:
@@ -98,11 +96,7 @@ class NamedStr(str):
     ],
 )
 def test_conversion_errors(args, kwargs, exc, message):
-    with pytest.raises(exc) as info:
-        call(*args, **kwargs)
-    assert type(info.value) is exc
-    if message is not None:
-        assert str(info.value) == message
+    raises_exactly(exc, message, call, *args, **kwargs)
 
 
 def test_rewrapped_type_error_keeps_only_the_cause():

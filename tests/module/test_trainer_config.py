@@ -9,7 +9,7 @@ import weakref
 import pytest
 from hypothesis import given, strategies as st
 
-from conftest import rss_kib
+from conftest import raises_exactly, rss_kib
 from solvarinth_trainer import TrainerConfig
 
 FIELDS = ["config_path", "output_dir", "steps", "seed", "base_ckpt"]
@@ -108,11 +108,7 @@ def test_base_ckpt_is_quoted_but_paths_are_raw(text, shown):
     (("a", "b", 1, 2, "\ud800"), {}, UnicodeEncodeError, None),
 ])
 def test_construction_errors(args, kwargs, exc, message):
-    with pytest.raises(exc) as info:
-        TrainerConfig(*args, **kwargs)
-    assert type(info.value) is exc
-    if message is not None:
-        assert str(info.value) == message
+    raises_exactly(exc, message, TrainerConfig, *args, **kwargs)
 
 
 @pytest.mark.parametrize("field, value, exc, message", [
@@ -129,11 +125,7 @@ def test_construction_errors(args, kwargs, exc, message):
 def test_failed_assignment_keeps_the_field(field, value, exc, message):
     cfg = make("ck")
     before = values(cfg)
-    with pytest.raises(exc) as info:
-        setattr(cfg, field, value)
-    assert type(info.value) is exc
-    if message is not None:
-        assert str(info.value) == message
+    raises_exactly(exc, message, setattr, cfg, field, value)
     assert values(cfg) == before
 
 
