@@ -67,7 +67,10 @@ public:
         return stop(kNumberOutOfRange, stream_.Tell());
     }
     bool String(const char* str, SizeType length, bool) {
-        if (is_valid_utf8(std::string_view(str, length))) return true;
+        // Only a \uDC00-style escape can put bad UTF-8 here, and its bytes start with 0xED;
+        // the text was checked as a whole already, so most strings need no second look.
+        if (std::memchr(str, 0xED, length) == nullptr || is_valid_utf8(std::string_view(str, length)))
+            return true;
         // Reported at the closing quote, the byte at which the string was complete.
         return stop(kLoneSurrogate, stream_.Tell() - 1);
     }

@@ -45,32 +45,60 @@ std::uint32_t Identities::target(std::uint64_t at) {
     return of(pos);
 }
 
-std::uint32_t Identities::scalar(const Event& e) {
-    const ScalarRead read = read_scalar(doc_, e);
-    if (read.error) fatal("YAML identity taken of a scalar that failed to build");
-    const Scalar& s = read.value;
-    Node node;
+namespace {
+
+ScalarKey key_of(const Scalar& s) {
+    ScalarKey key;
+    key.kind = s.kind;
     switch (s.kind) {
         case ScalarKind::Null:
             break;
         case ScalarKind::Bool:
-            node.kind = Kind::Bool;
-            node.flag = s.flag;
+            key.flag = s.flag;
             break;
         case ScalarKind::Int:
-            node.kind = Kind::Int;
-            node.flag = s.flag;
-            node.number = s.magnitude;
+            key.flag = s.flag;
+            key.number = s.magnitude;
             break;
         case ScalarKind::Float: {
-            node.kind = Kind::Float;
-            // One NaN, and a zero without sign, so that equal floats share one identity.
+            // One NaN, and a zero without sign, so that equal floats compare equal.
             const double v = std::isnan(s.real) ? std::numeric_limits<double>::quiet_NaN()
                              : s.real == 0   ? 0.0
                                              : s.real;
-            node.number = std::bit_cast<std::uint64_t>(v);
+            key.number = std::bit_cast<std::uint64_t>(v);
             break;
         }
+        case ScalarKind::String:
+            key.text = s.text;
+            break;
+    }
+    return key;
+}
+
+}  // namespace
+
+std::optional<ScalarKey> scalar_key(const Document& doc, std::size_t pos) {
+    const Event* e = &doc[pos];
+    if (e->kind == EventKind::Alias) e = &doc[e->payload];
+    if (e->kind != EventKind::Scalar) return std::nullopt;
+    const ScalarRead read = read_scalar(doc, *e);
+    if (read.error) fatal("YAML key taken of a scalar that failed to build");
+    if (read.wrapper) return std::nullopt;
+    return key_of(read.value);
+}
+
+std::uint32_t Identities::scalar(const Event& e) {
+    const ScalarRead read = read_scalar(doc_, e);
+    if (read.error) fatal("YAML identity taken of a scalar that failed to build");
+    const ScalarKey key = key_of(read.value);
+    Node node;
+    node.flag = key.flag;
+    node.number = key.number;
+    switch (key.kind) {
+        case ScalarKind::Null: node.kind = Kind::Null; break;
+        case ScalarKind::Bool: node.kind = Kind::Bool; break;
+        case ScalarKind::Int: node.kind = Kind::Int; break;
+        case ScalarKind::Float: node.kind = Kind::Float; break;
         case ScalarKind::String:
             // A string value is always its scalar's whole text, so the stored copy serves.
             node.kind = Kind::String;

@@ -5,14 +5,31 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <set>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "config/yaml_events.hpp"
+#include "config/yaml_scalar.hpp"
 
 namespace solvarinth::config::yaml {
+
+// A scalar key's value in a form that compares by value: null equals null, integers by value,
+// floats by value (all NaNs equal, -0.0 equals 0.0), strings by text.
+struct ScalarKey {
+    ScalarKind kind = ScalarKind::Null;
+    bool flag = false;           // Bool: the value; Int: negative
+    std::uint64_t number = 0;    // Int: magnitude; Float: bits of the normalised value
+    std::string_view text;       // String
+
+    auto operator<=>(const ScalarKey&) const = default;
+};
+
+// The value of the key node at pos (through an alias), or nothing when the key is a collection
+// or a scalar under a local tag, which compare structurally through Identities.
+std::optional<ScalarKey> scalar_key(const Document& doc, std::size_t pos);
 
 class Identities {
 public:

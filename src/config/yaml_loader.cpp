@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <map>
 #include <unordered_map>
 #include <vector>
 
@@ -100,6 +101,43 @@ std::string duplicate_key(const Scalar& key) {
     const std::string text = is_valid_utf8(key.text) ? quoted(key.text) : quoted(utf8_lossy(key.text));
     return "duplicate entry with key " + text;
 }
+
+// The keys met so far in one mapping. Scalar keys, nearly all keys in practice, compare by value
+// right here, by a short linear scan while the mapping is small; collection and tagged keys go
+// through the document-wide identity table. Ordered containers, so that no text can be crafted
+// to make lookups slow.
+class MappingKeys {
+public:
+    // The first key equal to the key at key_at, or nothing after recording this one.
+    std::optional<std::size_t> add(const Document& doc, Identities& ids, std::size_t key_at) {
+        if (const std::optional<ScalarKey> key = scalar_key(doc, key_at)) return add_scalar(*key, key_at);
+        std::size_t pos = key_at;
+        const auto [first, fresh] = structural_.emplace(ids.of(pos), key_at);
+        return fresh ? std::nullopt : std::optional<std::size_t>(first->second);
+    }
+
+private:
+    static constexpr std::size_t kLinear = 8;
+
+    std::optional<std::size_t> add_scalar(const ScalarKey& key, std::size_t at) {
+        if (index_.empty()) {
+            for (const auto& [known, known_at] : small_)
+                if (known == key) return known_at;
+            if (small_.size() < kLinear) {
+                small_.emplace_back(key, at);
+                return std::nullopt;
+            }
+            index_.insert(small_.begin(), small_.end());
+            small_.clear();
+        }
+        const auto [first, fresh] = index_.emplace(key, at);
+        return fresh ? std::nullopt : std::optional<std::size_t>(first->second);
+    }
+
+    std::vector<std::pair<ScalarKey, std::size_t>> small_;
+    std::map<ScalarKey, std::size_t> index_;
+    std::map<std::uint32_t, std::size_t> structural_;  // key identity -> its first key event
+};
 
 struct Frame {
     std::size_t start;     // the collection's start event
@@ -219,7 +257,7 @@ bool Builder::sequence(std::size_t& pos, const Path& path, std::uint32_t budget)
 }
 
 bool Builder::mapping(std::size_t& pos, std::size_t at, const Path& path, std::uint32_t budget) {
-    std::unordered_map<std::uint32_t, std::size_t> keys;  // key identity -> its first key event
+    MappingKeys keys;
     for (;;) {
         if (pos >= doc_.size()) return past_end();
         const Event& key = doc_[pos];
@@ -227,9 +265,8 @@ bool Builder::mapping(std::size_t& pos, std::size_t at, const Path& path, std::u
         const std::size_t key_at = pos;
         // A key is built where the mapping stands, with the mapping's path.
         if (!child(pos, path, budget)) return false;
-        std::size_t identity_pos = key_at;
-        const auto [first, fresh] = keys.emplace(ids_.of(identity_pos), key_at);
-        if (!fresh) return fail_at(path, at, duplicate(first->second));
+        if (const std::optional<std::size_t> first = keys.add(doc_, ids_, key_at))
+            return fail_at(path, at, duplicate(*first));
         const Path entry = key.kind == EventKind::Scalar
                                ? Path{Path::Kind::Entry, &path, 0, doc_.text(key)}
                                : Path{Path::Kind::UnknownEntry, &path, 0, {}};

@@ -101,6 +101,12 @@ def test_accepted(write_config, train, fake_cargo, text):
         ("x: {&k a: 1, *k : 2}", 'x: duplicate entry with key "a" at line 1 column 4'),
         ("x: {&k a: 1, &k b: 2, *k : 3}", 'x: duplicate entry with key "b" at line 1 column 4'),
         ("x: {k: 1, k: *nope}", 'x: duplicate entry with key "k" at line 1 column 4'),
+        # past the first few keys of a mapping, and mixing scalar with structural keys
+        ("x: {" + ", ".join(f"k{i}: {i}" for i in range(20)) + ", 0x10: a, [k3]: b, 16: c}",
+         "x: duplicate entry with key 16 at line 1 column 4"),
+        ("x: {" + ", ".join(f"k{i}: {i}" for i in range(20)) + ", [k3]: b, k19: c}",
+         'x: duplicate entry with key "k19" at line 1 column 4'),
+        ("x: {[k3]: a, k3: b, [k3]: c}", "x: duplicate entry in YAML map at line 1 column 4"),
         # node paths
         ("a:\n  b:\n    - c: 1\n      c: 2\n", 'a.b[0]: duplicate entry with key "c" at line 3 column 7'),
         ("- - {k: 1, k: 2}", '.[0][0]: duplicate entry with key "k" at line 1 column 5'),
