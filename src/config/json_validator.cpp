@@ -2,20 +2,30 @@
 // and rejects decoded lone surrogates, and a mapping of RapidJSON's errors to our descriptions.
 #include "config/json_validator.hpp"
 
+// RapidJSON measures strings in 32 bits unless told otherwise; a string over 4 GiB would then
+// reach the handler cut short.
+#define RAPIDJSON_NO_SIZETYPEDEFINE
+namespace rapidjson {
+typedef ::std::size_t SizeType;
+}
 #include <rapidjson/error/error.h>
 #include <rapidjson/reader.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cstddef>
 #include <cmath>
 #include <cstring>
 #include <string_view>
 
+#include "common/decimal.hpp"
 #include "common/utf8.hpp"
 
 namespace solvarinth::config {
 namespace {
 
 using rapidjson::SizeType;
+static_assert(sizeof(SizeType) == sizeof(std::size_t), "string lengths must not wrap at 4 GiB");
 
 constexpr const char* kEofValue = "EOF while parsing a value";
 constexpr const char* kEofList = "EOF while parsing a list";
@@ -52,6 +62,41 @@ struct TextStream {
 
 bool is_json_space(char c) noexcept { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
+bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
+bool is_number_byte(char c) noexcept {
+    return is_digit(c) || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
+}
+
+// The end of the run of number bytes starting at offset.
+std::size_t number_end(const char* text, std::size_t size, std::size_t offset) noexcept {
+    while (offset < size && is_number_byte(text[offset])) ++offset;
+    return offset;
+}
+
+// -? (0 | [1-9][0-9]*) (. [0-9]+)? ([eE] [+-]? [0-9]+)?
+bool is_json_number(std::string_view t) noexcept {
+    std::size_t i = t.starts_with('-') ? 1 : 0;
+    const auto digits = [&] {
+        const std::size_t from = i;
+        while (i < t.size() && is_digit(t[i])) ++i;
+        return i - from;
+    };
+    if (i >= t.size() || (t[i] == '0' ? (++i, false) : digits() == 0)) return false;
+    if (i < t.size() && t[i] == '.' && (++i, digits() == 0)) return false;
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+        ++i;
+        if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+        if (digits() == 0) return false;
+    }
+    return i == t.size();
+}
+
+// Whether a number token's magnitude fits a double (below the range counts as zero).
+bool number_fits(std::string_view token) {
+    if (token.starts_with('-')) token.remove_prefix(1);
+    return decimal_value(token).has_value();
+}
+
 // Spends the nesting budget and catches what RapidJSON lets through: a \uDC00-style escape is
 // encoded as the bytes of a lone surrogate, and an overflowing number can arrive as infinity.
 class BudgetHandler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, BudgetHandler> {
@@ -64,7 +109,12 @@ public:
     bool EndArray(SizeType) { return close(); }
     bool Double(double d) {
         if (std::isfinite(d)) return true;
-        return stop(kNumberOutOfRange, stream_.Tell());
+        // RapidJSON's fast conversion can round a value just below the limit up to infinity.
+        const std::size_t end = stream_.Tell();
+        std::size_t start = end;
+        while (start > 0 && is_number_byte(stream_.head[start - 1])) --start;
+        if (number_fits(std::string_view(stream_.head + start, end - start))) return true;
+        return stop(kNumberOutOfRange, end - 1);
     }
     bool String(const char* str, SizeType length, bool) {
         // Only a \uDC00-style escape can put bad UTF-8 here, and its bytes start with 0xED;
@@ -104,6 +154,13 @@ char previous_token(const char* text, std::size_t offset) noexcept {
     return offset > 0 ? text[offset - 1] : '\0';
 }
 
+// True when the digit at offset follows a number that is a lone 0 ("01", "-01"): RapidJSON
+// ends the number after the 0, callers read it as one bad number.
+bool after_leading_zero(const char* text, std::size_t size, std::size_t offset) noexcept {
+    if (offset >= size || !is_digit(text[offset]) || offset == 0 || text[offset - 1] != '0') return false;
+    return offset == 1 || !is_number_byte(text[offset - 2]) || text[offset - 2] == '-';
+}
+
 bool is_letter(char c) noexcept { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 // RapidJSON reports a bad value at the byte it could not use; tell apart a misspelt literal,
@@ -136,8 +193,10 @@ const char* describe(rapidjson::ParseErrorCode code, const char* text, std::size
         case kParseErrorObjectMissColon:
             return at_end ? kEofObject : "expected `:`";
         case kParseErrorObjectMissCommaOrCurlyBracket:
+            if (after_leading_zero(text, size, offset)) return kInvalidNumber;
             return at_end ? kEofObject : "expected `,` or `}`";
         case kParseErrorArrayMissCommaOrSquareBracket:
+            if (after_leading_zero(text, size, offset)) return kInvalidNumber;
             return at_end ? kEofList : "expected `,` or `]`";
         case kParseErrorStringUnicodeEscapeInvalidHex:
             return kInvalidEscape;
@@ -160,41 +219,110 @@ const char* describe(rapidjson::ParseErrorCode code, const char* text, std::size
     }
 }
 
-// True when a \uXXXX escape (and the \uXXXX that a high surrogate needs) starting at the
-// backslash at offset is cut off by the end of the text rather than broken by a wrong byte.
-bool escape_runs_off_end(const char* text, std::size_t size, std::size_t offset) {
+// The byte at fault in a \uXXXX escape (with the \uXXXX that a high surrogate needs) whose
+// backslash is at offset: the first byte that breaks the pattern, the escape's last byte when
+// the pattern holds but the surrogates do not pair, or size when the text ends first.
+std::size_t escape_fault(const char* text, std::size_t size, std::size_t offset) {
     static constexpr std::string_view pattern = "\\uHHHH\\uHHHH";
     for (std::size_t k = 0; k < pattern.size(); ++k) {
-        if (offset + k >= size) return true;
+        if (offset + k >= size) return size;
         const char c = text[offset + k];
         const bool ok = pattern[k] == 'H' ? std::isxdigit(static_cast<unsigned char>(c)) != 0 : c == pattern[k];
-        if (!ok) return false;
+        if (!ok) return offset + k;
     }
-    return false;
+    return offset + pattern.size() - 1;
+}
+
+// One pass of RapidJSON over the text: the error, or the offset of a number that RapidJSON
+// refused by its digit count although its value fits a double.
+struct Pass {
+    std::optional<JsonError> error;
+    std::optional<std::size_t> refused_number;
+};
+
+// RapidJSON reports escapes at their backslash and long numbers at their first byte; move
+// those to the byte at fault.
+Pass judge(rapidjson::ParseErrorCode code, const char* text, std::size_t size, std::size_t offset) {
+    using namespace rapidjson;
+    switch (code) {
+        case kParseErrorStringUnicodeEscapeInvalidHex:
+        case kParseErrorStringUnicodeSurrogateInvalid: {
+            const std::size_t at = escape_fault(text, size, offset);
+            if (at >= size) return {JsonError{kEofString, size}, {}};
+            return {JsonError{describe(code, text, size, at), at}, {}};
+        }
+        case kParseErrorStringEscapeInvalid:
+            if (text[offset] == '\\' && offset + 1 < size) return {JsonError{kInvalidEscape, offset + 1}, {}};
+            break;
+        case kParseErrorNumberTooBig: {
+            const std::size_t end = number_end(text, size, offset);
+            const std::string_view token(text + offset, end - offset);
+            if (is_json_number(token) && number_fits(token)) return {{}, offset};
+            return {JsonError{kNumberOutOfRange, end - 1}, {}};
+        }
+        default:
+            break;
+    }
+    return {JsonError{describe(code, text, size, offset), offset}, {}};
+}
+
+Pass parse_once(const char* text, std::size_t size) {
+    TextStream stream(text);
+    BudgetHandler handler(stream);
+    rapidjson::Reader reader;
+    const rapidjson::ParseResult result = reader.Parse<rapidjson::kParseStopWhenDoneFlag>(stream, handler);
+    if (result.IsError()) {
+        if (result.Code() == rapidjson::kParseErrorTermination && handler.error()) return {handler.error(), {}};
+        return judge(result.Code(), text, size, result.Offset());
+    }
+    std::size_t rest = stream.Tell();
+    while (rest < size && is_json_space(text[rest])) ++rest;
+    if (rest < size)
+        return {JsonError{after_leading_zero(text, size, rest) ? kInvalidNumber : kTrailingCharacters, rest}, {}};
+    return {};
+}
+
+// Writes the number token at offset as 0 followed by blanks, keeping every position.
+void write_as_zero(std::string& text, std::size_t offset) {
+    const std::size_t end = number_end(text.data(), text.size(), offset);
+    text[offset] = '0';
+    std::fill(text.begin() + static_cast<std::ptrdiff_t>(offset) + 1, text.begin() + static_cast<std::ptrdiff_t>(end), ' ');
+}
+
+// Rewrites, outside strings, every well-formed number whose value fits a double as 0.
+void write_fitting_numbers_as_zero(std::string& text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        if (c == '"') {
+            for (++i; i < text.size() && text[i] != '"'; ++i)
+                if (text[i] == '\\') ++i;
+            ++i;
+        } else if (c == '-' || is_digit(c)) {
+            const std::size_t end = number_end(text.data(), text.size(), i);
+            const std::string_view token(text.data() + i, end - i);
+            if (is_json_number(token) && number_fits(token)) write_as_zero(text, i);
+            i = end;
+        } else {
+            ++i;
+        }
+    }
 }
 
 }  // namespace
 
 std::optional<JsonError> check_json(const char* text, std::size_t size) {
-    TextStream stream(text);
-    BudgetHandler handler(stream);
-    rapidjson::Reader reader;
-    const rapidjson::ParseResult result =
-        reader.Parse<rapidjson::kParseStopWhenDoneFlag>(stream, handler);
-    if (result.IsError()) {
-        if (result.Code() == rapidjson::kParseErrorTermination && handler.error()) return handler.error();
-        const rapidjson::ParseErrorCode code = result.Code();
-        const std::size_t offset = result.Offset();
-        if ((code == rapidjson::kParseErrorStringUnicodeEscapeInvalidHex ||
-             code == rapidjson::kParseErrorStringUnicodeSurrogateInvalid) &&
-            escape_runs_off_end(text, size, offset))
-            return JsonError{kEofString, size};
-        return JsonError{describe(code, text, size, offset), offset};
+    Pass pass = parse_once(text, size);
+    if (!pass.refused_number) return pass.error;
+    // RapidJSON refuses some numbers by their digit or exponent count before it knows their
+    // value (0e400, a 400-digit integer below the double limit). Check a copy in which such
+    // numbers read 0, at the same length, so that every position stays where it was.
+    std::string copy(text, size);
+    write_fitting_numbers_as_zero(copy);
+    for (;;) {
+        pass = parse_once(copy.c_str(), size);
+        if (!pass.refused_number) return pass.error;
+        write_as_zero(copy, *pass.refused_number);  // one the rewrite missed: never seen, but safe
     }
-    std::size_t rest = stream.Tell();
-    while (rest < size && is_json_space(text[rest])) ++rest;
-    if (rest < size) return JsonError{kTrailingCharacters, rest};
-    return std::nullopt;
 }
 
 std::string describe_json_error(const char* text, std::size_t size, const JsonError& error) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "common/decimal.hpp"
 #include "common/quote.hpp"
 #include "common/utf8.hpp"
 
@@ -125,36 +126,13 @@ bool decimal_syntax(std::string_view t) {
     return i == t.size();
 }
 
-// For a text out of the double range: whether its magnitude is below 1 (it rounds to zero)
-// rather than above (it overflows).
-bool below_one(std::string_view t) {
-    const std::size_t e = t.find_first_of("eE");
-    std::int64_t exponent = 0;
-    if (e != std::string_view::npos) {
-        std::string_view x = t.substr(e + 1);
-        const bool negative = x.starts_with('-');
-        if (starts_with_sign(x)) x.remove_prefix(1);
-        for (char c : x) exponent = std::min<std::int64_t>(exponent * 10 + (c - '0'), 1'000'000'000);
-        if (negative) exponent = -exponent;
-    }
-    const std::string_view mantissa = t.substr(0, e);
-    const std::size_t dot = std::min(mantissa.find('.'), mantissa.size());
-    const std::size_t first = mantissa.find_first_not_of("0.");
-    if (first == std::string_view::npos) return true;
-    const std::int64_t lead = first < dot ? static_cast<std::int64_t>(dot - first - 1)
-                                          : -static_cast<std::int64_t>(first - dot);
-    return lead + exponent < 0;
-}
-
 std::optional<double> finite_decimal(std::string_view t) {
     const bool negative = t.starts_with('-');
     if (negative) t.remove_prefix(1);
     if (!decimal_syntax(t)) return std::nullopt;
-    double value = 0;
-    const auto r = std::from_chars(t.data(), t.data() + t.size(), value, std::chars_format::general);
-    if (r.ec == std::errc::result_out_of_range && below_one(t)) value = 0;
-    else if (r.ec != std::errc() || r.ptr != t.data() + t.size() || !std::isfinite(value)) return std::nullopt;
-    return negative ? -value : value;
+    const std::optional<double> value = decimal_value(t);
+    if (!value) return std::nullopt;
+    return negative ? -*value : *value;
 }
 
 std::optional<double> parse_float(std::string_view t) {

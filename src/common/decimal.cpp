@@ -1,0 +1,44 @@
+// The double value of a decimal number text.
+#include "common/decimal.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <system_error>
+
+namespace solvarinth {
+namespace {
+
+// For a text out of the double range: whether its magnitude is below 1 (it rounds to zero)
+// rather than above (it overflows).
+bool below_one(std::string_view t) {
+    const std::size_t e = t.find_first_of("eE");
+    std::int64_t exponent = 0;
+    if (e != std::string_view::npos) {
+        std::string_view x = t.substr(e + 1);
+        const bool negative = x.starts_with('-');
+        if (x.starts_with('-') || x.starts_with('+')) x.remove_prefix(1);
+        for (char c : x) exponent = std::min<std::int64_t>(exponent * 10 + (c - '0'), 1'000'000'000);
+        if (negative) exponent = -exponent;
+    }
+    const std::string_view mantissa = t.substr(0, e);
+    const std::size_t dot = std::min(mantissa.find('.'), mantissa.size());
+    const std::size_t first = mantissa.find_first_not_of("0.");
+    if (first == std::string_view::npos) return true;
+    const std::int64_t lead = first < dot ? static_cast<std::int64_t>(dot - first - 1)
+                                          : -static_cast<std::int64_t>(first - dot);
+    return lead + exponent < 0;
+}
+
+}  // namespace
+
+std::optional<double> decimal_value(std::string_view t) {
+    double value = 0;
+    const auto r = std::from_chars(t.data(), t.data() + t.size(), value, std::chars_format::general);
+    if (r.ec == std::errc::result_out_of_range && below_one(t)) return 0.0;
+    if (r.ec != std::errc() || r.ptr != t.data() + t.size() || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+}  // namespace solvarinth
