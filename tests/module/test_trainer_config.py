@@ -222,8 +222,17 @@ def test_no_leak_in_construction_and_assignment():
                 cfg.output_dir = 1
             with pytest.raises(TypeError):
                 TrainerConfig(big, big, 1, 2, 3)
+            with pytest.raises(TypeError):
+                TrainerConfig(big, big, 1, 2, bogus=3)
+            with pytest.raises(OverflowError):
+                cfg.seed = -1
+            with pytest.raises(AttributeError):
+                del cfg.base_ckpt
+            repr(cfg), str(cfg)
+            cfg.config_path, cfg.output_dir, cfg.steps, cfg.seed, cfg.base_ckpt
+            cfg.base_ckpt = None
 
     churn(2000)
     before = rss_kib()
-    churn(20000)
+    churn(10000)
     assert rss_kib() - before < 2048
