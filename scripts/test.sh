@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every test: the module's pytest suite and a stub check on each
 # CPython >= 3.12 found (or only $PYTHON), the C++ unit tests of the Python-free core, the example
-# trainer's own tests, and a wheel/sdist build installed into a fresh venv. Exits non-zero on any
-# failure, and ends with one "N passed, N failed" line over everything.
+# trainer's own tests, the suite once more under ASan + UBSan, and a wheel/sdist build installed
+# into a fresh venv. Exits non-zero on any failure, and ends with one "N passed, N failed" line
+# over everything.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
@@ -57,6 +58,9 @@ if command -v cargo >/dev/null; then
 else
     failed+=("cargo not found: the example trainer's tests cannot run")
 fi
+
+run_step "the whole suite again against an ASan + UBSan build" \
+    env PYTHON="${pythons[0]}" bash "$ROOT/scripts/sanitize.sh"
 
 run_step "wheel and sdist, installed into a fresh venv" \
     "$venv_python" "$ROOT/scripts/check_dist.py" "$ROOT"
