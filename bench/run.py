@@ -113,34 +113,24 @@ def main() -> int:
               f"peer/module {p / m:6.2f}x  (95% CI {lo:.2f}-{hi:.2f}, {len(peer_ns)} rounds)", flush=True)
 
     # Launch floor: the bare posix_spawnp + waitpid of the same program with the same argv.
-    small = inputs["json-1k"]
-    argv = bl.trainer_argv(str(small), out_dir, STEPS, SEED)
+    def floor_pair(config):
+        argv = bl.trainer_argv(str(config), out_dir, STEPS, SEED)
 
-    def floor():
-        pid = os.posix_spawnp("cargo", argv, os.environ)
-        _, status = os.waitpid(pid, 0)
-        if status != 0:
-            raise RuntimeError(status)
+        def floor():
+            pid = os.posix_spawnp("cargo", argv, os.environ)
+            _, status = os.waitpid(pid, 0)
+            if status != 0:
+                raise RuntimeError(status)
 
-    def module_small():
-        train_from_config(str(small), out_dir, STEPS, SEED)
+        def module():
+            train_from_config(str(config), out_dir, STEPS, SEED)
+
+        return floor, module
 
     rounds = FLOOR_ROUNDS[1] if args.quick else FLOOR_ROUNDS[0]
-    peer_ns, module_ns = paired(floor, module_small, rounds, warmup=20)
+    peer_ns, module_ns = paired(*floor_pair(inputs["json-1k"]), rounds, warmup=20)
     record("floor", "posix_spawnp + waitpid vs module (1 KB JSON)", peer_ns, module_ns, "floor")
-    small_yaml = inputs["yaml-1k"]
-    argv_yaml = bl.trainer_argv(str(small_yaml), out_dir, STEPS, SEED)
-
-    def floor_yaml():
-        pid = os.posix_spawnp("cargo", argv_yaml, os.environ)
-        _, status = os.waitpid(pid, 0)
-        if status != 0:
-            raise RuntimeError(status)
-
-    def module_small_yaml():
-        train_from_config(str(small_yaml), out_dir, STEPS, SEED)
-
-    peer_ns, module_ns = paired(floor_yaml, module_small_yaml, rounds, warmup=20)
+    peer_ns, module_ns = paired(*floor_pair(inputs["yaml-1k"]), rounds, warmup=20)
     record("floor-y", "posix_spawnp + waitpid vs module (1 KB YAML)", peer_ns, module_ns, None)
 
     # Peers: parse in Python, then subprocess.run(check=True) of the same program and argv.
