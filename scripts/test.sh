@@ -52,6 +52,7 @@ run_step "core unit tests (config and launch, without Python)" core_tests
 if [ -x "$HOME/.cargo/bin/cargo" ] && ! command -v cargo >/dev/null; then
     export PATH="$HOME/.cargo/bin:$PATH"
 fi
+command -v cargo >/dev/null || ensure_system_packages cargo
 if command -v cargo >/dev/null; then
     run_step "cargo test for the example trainer" \
         bash -c "cd '$ROOT/examples/trainer' && cargo test --offline -q --lib --tests"
