@@ -24,6 +24,11 @@ run_step() {
 }
 
 ensure_system_packages
+# The example trainer's tests and the end-to-end pytest need a real cargo.
+if [ -x "$HOME/.cargo/bin/cargo" ] && ! command -v cargo >/dev/null; then
+    export PATH="$HOME/.cargo/bin:$PATH"
+fi
+command -v cargo >/dev/null || ensure_system_packages cargo
 mapfile -t pythons < <(find_pythons)
 [ ${#pythons[@]} -gt 0 ] || die "no CPython >= 3.12 found"
 
@@ -49,10 +54,6 @@ core_tests() {
 }
 run_step "core unit tests (config and launch, without Python)" core_tests
 
-if [ -x "$HOME/.cargo/bin/cargo" ] && ! command -v cargo >/dev/null; then
-    export PATH="$HOME/.cargo/bin:$PATH"
-fi
-command -v cargo >/dev/null || ensure_system_packages cargo
 if command -v cargo >/dev/null; then
     run_step "cargo test for the example trainer" \
         bash -c "cd '$ROOT/examples/trainer' && cargo test --offline -q --lib --tests"
