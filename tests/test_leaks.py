@@ -2,6 +2,7 @@
 
 import gc
 import signal
+import sys
 
 import pytest
 
@@ -114,3 +115,30 @@ def no_cargo_path(tmp_path, monkeypatch):
         monkeypatch.setenv("PATH", str(empty))
 
     return apply
+
+
+def test_arguments_are_not_retained(files):
+    """A reference kept by any path (binding, conversion, a config stage, the launch) shows up as
+    a growing reference count on the objects passed in."""
+
+    path = "".join(["/nonexistent/", "config.json"])
+    output = "".join(["o", "ut"])
+    steps = Index()
+    seed = 2**40 + 1
+    wrong = bytes(3)
+    good = "".join([files["good"]])
+    calls = [
+        lambda: train_from_config(path, output, 1, 2),
+        lambda: train_from_config(path, output, steps, 2),
+        lambda: train_from_config(path, output, 1, seed),
+        lambda: train_from_config(wrong, output, 1, 2),
+        lambda: train_from_config(path, output, 1, 2, base_ckpt=wrong),
+        lambda: train_from_config(path, output, 1, 2, config_path=path),
+        lambda: train_from_config(good, output + "\0", 1, 2, output),
+    ]
+    watched = [path, output, steps, seed, wrong, good]
+    before = [sys.getrefcount(obj) for obj in watched]
+    for call in calls:
+        for _ in range(500):
+            raises(call)()
+    assert [sys.getrefcount(obj) for obj in watched] == before
