@@ -87,7 +87,7 @@ def main() -> int:
 
     info = bl.machine()
     work = bl.scratch_dir("solvarinth-bench-")
-    tiny = bl.build_tiny(work)
+    bl.build_tiny(work)  # puts the tiny child first on PATH as cargo
     out_dir = str(work / "out")
     print(f"inputs and tiny child in {work}")
     for line in bl.machine_lines(info):

@@ -117,6 +117,11 @@ def train(tmp_path):
     return call
 
 
+def os_text(number):
+    """The module's text for an OS error number: the system's message and the number."""
+    return f"{os.strerror(number)} (os error {number})"
+
+
 def raises_exactly(exc, message, fn, *args, **kwargs):
     """Calls fn, which must raise exactly class exc (not a subclass) with the message as its only
     argument (message None: any text). Returns the exception."""

@@ -8,16 +8,12 @@ from pathlib import Path
 
 import pytest
 
-from conftest import raises_exactly
+from conftest import os_text, raises_exactly
 from solvarinth_trainer import train_from_config
 
 NOT_FOUND = "Config file not found: "
 READ_FAILED = "Failed to read config: "
 BAD_SUFFIX = "Config must be .json or .yaml"
-
-
-def os_text(number):
-    return f"{os.strerror(number)} (os error {number})"
 
 
 def expect(exc, message, path):

@@ -1,7 +1,6 @@
 """YAML config validation: accepted documents, each build and parser failure with its exact
 message, a reference model for aliases, budgets and key equality, and hostile inputs."""
 
-import math
 
 import pytest
 import yaml._yaml as libyaml

@@ -1,20 +1,15 @@
 """Trainer launch: the exact command line, start failures, exit statuses and signals."""
 
 import errno
-import os
 import signal
 
 import pytest
 
-from conftest import argv_prefix, assert_no_children
+from conftest import argv_prefix, assert_no_children, os_text
 from solvarinth_trainer import train_from_config
 
 LAUNCH_FAILED = "Failed to launch train_generic command: "
 EXITED = "train_generic exited with status: "
-
-
-def os_text(number):
-    return f"{os.strerror(number)} (os error {number})"
 
 
 @pytest.fixture
