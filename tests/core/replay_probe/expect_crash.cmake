@@ -1,0 +1,21 @@
+# Passes when COMMAND dies from a signal after naming CULPRIT as the input it was replaying
+# (CTest counts a crash as a failure even for tests marked WILL_FAIL, hence this wrapper).
+# Usage: cmake -DCULPRIT=crash.bin -P expect_crash.cmake -- program args...
+set(command "")
+set(seen_separator FALSE)
+math(EXPR last "${CMAKE_ARGC} - 1")
+foreach(i RANGE ${last})
+  if(seen_separator)
+    list(APPEND command "${CMAKE_ARGV${i}}")
+  elseif(CMAKE_ARGV${i} STREQUAL "--")
+    set(seen_separator TRUE)
+  endif()
+endforeach()
+execute_process(COMMAND ${command} RESULT_VARIABLE status ERROR_VARIABLE errors OUTPUT_QUIET)
+if(status MATCHES "^[0-9]+$")
+  message(FATAL_ERROR "expected a crash, got exit status ${status}: ${errors}")
+endif()
+if(NOT errors MATCHES "input [^\n]*${CULPRIT} \\([0-9]+ bytes\\)\n$")
+  message(FATAL_ERROR "the crashing input was not named last: ${errors}")
+endif()
+message(STATUS "crashed as expected (${status})")
