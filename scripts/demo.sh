@@ -8,10 +8,7 @@ MANIFEST_DIR=/home/runner/work/quillon_yard/quillon_yard  # fixed in the module
 EXAMPLE="$ROOT/examples/trainer"
 
 ensure_system_packages
-if ! command -v cargo >/dev/null; then
-    [ -x "$HOME/.cargo/bin/cargo" ] && export PATH="$HOME/.cargo/bin:$PATH"
-fi
-command -v cargo >/dev/null || ensure_system_packages cargo
+ensure_cargo
 mapfile -t pythons < <(find_pythons)
 [ ${#pythons[@]} -gt 0 ] || die "no CPython >= 3.12 found"
 python=${pythons[0]}

@@ -57,15 +57,40 @@ find_pythons() {
     [ "$found" -eq 1 ] || die "no CPython >= 3.12 found; install one (e.g. apt-get install python3.12-venv) or set PYTHON=/path/to/python3.12"
 }
 
-# Creates (or reuses) .venv/<version> for the interpreter and installs the module into it.
-# Prints the venv's python.
-venv_with_module() {
-    local python=$1 version venv
-    version=$(python_version_of "$python")
-    venv="$ROOT/.venv/py$version"
+# Puts a cargo on PATH: the one already there, else rustup's in ~/.cargo/bin, else Debian's package.
+ensure_cargo() {
+    command -v cargo >/dev/null && return 0
+    if [ -x "$HOME/.cargo/bin/cargo" ]; then
+        export PATH="$HOME/.cargo/bin:$PATH"
+        return 0
+    fi
+    ensure_system_packages cargo
+    command -v cargo >/dev/null || die "cargo not found, even after installing Debian's cargo package"
+}
+
+# Creates (or reuses) .venv/NAME with the interpreter $1 and a current pip. Prints the venv's python.
+make_venv() {
+    local python=$1 venv="$ROOT/.venv/$2"
     [ -x "$venv/bin/python" ] || "$python" -m venv "$venv" >&2 || die "could not create a venv with $python"
     "$venv/bin/python" -m pip install -q --upgrade pip >&2 || die "pip upgrade failed in $venv"
-    say "building and installing solvarinth_trainer for Python $version"
-    "$venv/bin/python" -m pip install -q "$ROOT[test]" >&2 || die "pip install of the module failed for Python $version"
     echo "$venv/bin/python"
+}
+
+# Prints the test extras of pyproject.toml one per line, for a venv that builds the module its own
+# way (a list written out in a script would drift from the project's).
+test_requirements() {
+    "$1" -c 'import sys, tomllib
+with open(sys.argv[1], "rb") as f:
+    print("\n".join(tomllib.load(f)["project"]["optional-dependencies"]["test"]))' "$ROOT/pyproject.toml"
+}
+
+# Creates (or reuses) .venv/py<version> for the interpreter and installs the module into it.
+# Prints the venv's python.
+venv_with_module() {
+    local python=$1 version venv_python
+    version=$(python_version_of "$python")
+    venv_python=$(make_venv "$python" "py$version") || exit 1
+    say "building and installing solvarinth_trainer for Python $version"
+    "$venv_python" -m pip install -q "$ROOT[test]" >&2 || die "pip install of the module failed for Python $version"
+    echo "$venv_python"
 }

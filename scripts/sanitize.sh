@@ -9,11 +9,12 @@ mapfile -t pythons < <(find_pythons)
 [ ${#pythons[@]} -gt 0 ] || die "no CPython >= 3.12 found"
 python=${pythons[0]}
 version=$(python_version_of "$python")
-venv="$ROOT/.venv/asan-py$version"
-[ -x "$venv/bin/python" ] || "$python" -m venv "$venv"
-"$venv/bin/python" -m pip install -q --upgrade pip pytest hypothesis pyyaml
+venv_python=$(make_venv "$python" "asan-py$version")
+mapfile -t requirements < <(test_requirements "$venv_python")
+[ ${#requirements[@]} -gt 0 ] || die "no test extras found in pyproject.toml"
+"$venv_python" -m pip install -q "${requirements[@]}" || die "could not install the test extras"
 say "building the sanitized module for Python $version"
-"$venv/bin/python" -m pip install -q --force-reinstall --no-deps \
+"$venv_python" -m pip install -q --force-reinstall --no-deps \
     -Ccmake.define.SOLVARINTH_SANITIZE=ON -Ccmake.build-type=RelWithDebInfo "$ROOT"
 
 # The interpreter is not built with ASan, so the runtime has to be loaded first. Leak checking is
@@ -24,4 +25,4 @@ export LD_PRELOAD="$libasan"
 export ASAN_OPTIONS="detect_leaks=0:quarantine_size_mb=0:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 say "pytest under ASan + UBSan"
-"$venv/bin/python" -m pytest -q -p no:cacheprovider "$ROOT/tests" "$@"
+"$venv_python" -m pytest -q -p no:cacheprovider "$ROOT/tests" "$@"

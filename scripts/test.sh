@@ -25,10 +25,7 @@ run_step() {
 
 ensure_system_packages
 # The example trainer's tests and the end-to-end pytest need a real cargo.
-if [ -x "$HOME/.cargo/bin/cargo" ] && ! command -v cargo >/dev/null; then
-    export PATH="$HOME/.cargo/bin:$PATH"
-fi
-command -v cargo >/dev/null || ensure_system_packages cargo
+ensure_cargo
 mapfile -t pythons < <(find_pythons)
 [ ${#pythons[@]} -gt 0 ] || die "no CPython >= 3.12 found"
 
@@ -47,12 +44,14 @@ if [ -z "$cmake_cmd" ]; then
     "$venv_python" -m pip install -q cmake >&2 || die "could not install cmake"
     cmake_cmd="$(dirname "$venv_python")/cmake"
 fi
+# Under ASan + UBSan, so that a seed or crash input that corrupts memory without crashing fails too.
 core_tests() {
-    "$cmake_cmd" -S "$ROOT" -B "$ROOT/build/core-tests" -DSOLVARINTH_MODULE=OFF -DSOLVARINTH_CORE_TESTS=ON >/dev/null &&
+    "$cmake_cmd" -S "$ROOT" -B "$ROOT/build/core-tests" -DSOLVARINTH_MODULE=OFF -DSOLVARINTH_CORE_TESTS=ON \
+        -DSOLVARINTH_SANITIZE=ON >/dev/null &&
         "$cmake_cmd" --build "$ROOT/build/core-tests" -j "$(nproc)" >/dev/null &&
-        "$ROOT/build/core-tests/core_tests"
+        "$(dirname "$cmake_cmd")/ctest" --test-dir "$ROOT/build/core-tests" --output-on-failure
 }
-run_step "core unit tests (config and launch, without Python)" core_tests
+run_step "core unit tests and the fuzz seed corpus replayed (without Python, through ctest)" core_tests
 
 if command -v cargo >/dev/null; then
     run_step "cargo test for the example trainer" \
@@ -69,6 +68,11 @@ run_step "wheel and sdist, installed into a fresh venv" \
 
 passed=$(cat "$logs"/*.log | grep -oE '[0-9]+ passed' | awk '{s += $1} END {print s + 0}')
 failures=$(cat "$logs"/*.log | grep -oE '[0-9]+ failed' | awk '{s += $1} END {print s + 0}')
+# ctest closes with "100% tests passed out of N" or "94% tests passed, F tests failed out of N".
+read -r ctest_passed ctest_failed < <(cat "$logs"/*.log | grep -E '^[0-9]+% tests passed' |
+    awk '{n = $NF; f = ($0 ~ / tests failed /) ? $4 : 0; p += n - f; q += f} END {print p + 0, q + 0}')
+passed=$((passed + ctest_passed))
+failures=$((failures + ctest_failed))
 if [ ${#failed[@]} -gt 0 ]; then
     printf 'FAILED: %s\n' "${failed[@]}" >&2
     echo "total: $passed passed, $((failures > 0 ? failures : ${#failed[@]})) failed"
