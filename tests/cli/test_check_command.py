@@ -11,6 +11,7 @@ from pathlib import Path
 
 import pytest
 from _pytest.mark.structures import ParameterSet
+from hypothesis import HealthCheck, given, settings
 
 import solvarinth_trainer
 
@@ -91,6 +92,12 @@ def agree(command, path):
 @pytest.mark.parametrize("name, content", CASES, ids=[f"{i}-{n}" for i, (n, _) in enumerate(CASES)])
 def test_agrees_with_the_module_on_every_table_case(check_command, write_config, fake_cargo, name, content):
     agree(check_command, write_config(name, content))
+
+
+@settings(max_examples=100, deadline=None, suppress_health_check=[HealthCheck.function_scoped_fixture])
+@given(text=test_yaml.flow_documents())
+def test_agrees_with_the_module_on_generated_documents(check_command, write_config, fake_cargo, text):
+    agree(check_command, write_config("g.yaml", text))
 
 
 @pytest.mark.parametrize("make, _", rows(test_files.test_not_found),
