@@ -11,8 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(reinterpret_cast<const char*>(data), size);
     if (!solvarinth::is_valid_utf8(text)) return 0;
     if (auto error = solvarinth::config::check_json(text.c_str(), text.size())) {
-        const std::string message = solvarinth::config::describe_json_error(text.c_str(), text.size(), *error);
-        if (message.empty() || error->offset > text.size()) __builtin_trap();
+        const auto message = solvarinth::config::describe_json_error(text.c_str(), text.size(), *error);
+        if (message.text.empty() || !message.position || error->offset > text.size()) __builtin_trap();
     }
     return 0;
 }

@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!solvarinth::is_valid_utf8(text)) return 0;
     if (auto message = solvarinth::config::check_yaml(text)) {
         // Messages end up in a Python str: they must be UTF-8.
-        if (!solvarinth::is_valid_utf8(*message)) __builtin_trap();
+        if (!solvarinth::is_valid_utf8(message->text)) __builtin_trap();
     }
     return 0;
 }

@@ -4,6 +4,7 @@ checks that the module and its stubs arrive there. Usage: check_dist.py REPO"""
 import subprocess
 import sys
 import tempfile
+import tomllib
 import venv
 from pathlib import Path
 
@@ -14,6 +15,7 @@ def run(*args, **kwargs):
 
 
 def main(repo: Path) -> int:
+    version = tomllib.loads((repo / "pyproject.toml").read_text())["project"]["version"]
     run(sys.executable, "-m", "pip", "install", "-q", "build")
     with tempfile.TemporaryDirectory() as tmp:
         dist = Path(tmp) / "dist"
@@ -27,13 +29,17 @@ def main(repo: Path) -> int:
         run(python, "-m", "pip", "install", "-q", wheels[0])
         check = (
             "import pathlib, solvarinth_trainer as m;"
-            "assert m.__version__ == '0.1.4';"
+            f"assert m.__version__ == {version!r};"
             "assert m.__file__.endswith('.so');"
             "stubs = pathlib.Path(m.__file__).parent / 'solvarinth_trainer-stubs' / '__init__.pyi';"
             "assert stubs.is_file(), stubs;"
             "print('wheel check: 1 passed, 0 failed')"
         )
         run(python, "-c", check, cwd=tmp)
+        # The wheel also carries the command, into the environment's bin/.
+        shown = subprocess.run([env / "bin" / "solvarinth-check", "--version"], capture_output=True, text=True,
+                               check=True).stdout
+        assert shown == f"solvarinth-check {version}\n", shown
     return 0
 
 

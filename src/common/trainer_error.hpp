@@ -6,6 +6,8 @@
 #include <string_view>
 #include <utility>
 
+#include "common/diagnostic.hpp"
+
 namespace solvarinth {
 
 // The interpreter exception class a failure is raised as; the core never names Python types.
@@ -14,6 +16,9 @@ enum class ErrorClass { FileNotFound, IO, Value, Runtime };
 struct TrainerError {
     ErrorClass cls;
     std::string message;  // the whole message, raised as the exception's single argument
+    // The first "line L column C" that message shows, for tools that point into the file; the
+    // Python boundary ignores it.
+    std::optional<TextPosition> position = std::nullopt;
 };
 
 // Empty on success. Kept as a plain optional so the success path allocates nothing.
@@ -29,6 +34,13 @@ inline Outcome fail(ErrorClass cls, std::string_view prefix, std::string_view ca
     message.reserve(prefix.size() + cause.size());
     message.append(prefix).append(cause);
     return TrainerError{cls, std::move(message)};
+}
+
+// A fixed prefix followed by a parser's diagnostic, whose position the error keeps.
+inline Outcome fail(ErrorClass cls, std::string_view prefix, const Diagnostic& cause) {
+    Outcome error = fail(cls, prefix, std::string_view(cause.text));
+    error->position = cause.position;
+    return error;
 }
 
 }  // namespace solvarinth

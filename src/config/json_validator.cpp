@@ -325,7 +325,7 @@ std::optional<JsonError> check_json(const char* text, std::size_t size) {
     }
 }
 
-std::string describe_json_error(const char* text, std::size_t size, const JsonError& error) {
+Diagnostic describe_json_error(const char* text, std::size_t size, const JsonError& error) {
     const std::size_t offset = std::min(error.offset, size);
     std::size_t line = 1, line_start = 0;
     for (const char* p = text; (p = static_cast<const char*>(std::memchr(p, '\n', text + offset - p)));) {
@@ -333,11 +333,8 @@ std::string describe_json_error(const char* text, std::size_t size, const JsonEr
         line_start = static_cast<std::size_t>(++p - text);
     }
     const std::size_t column = offset - line_start + (offset < size ? 1 : 0);
-    std::string message(error.description);
-    message += " at line ";
-    message += std::to_string(line);
-    message += " column ";
-    message += std::to_string(column);
+    Diagnostic message{error.description, std::nullopt};
+    append_position(message, TextPosition{line, column});
     return message;
 }
 

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "common/diagnostic.hpp"
+
 namespace solvarinth::config {
 
 // Where and why a JSON text failed. description is a static string.
@@ -22,7 +24,8 @@ inline constexpr int kJsonNestingBudget = 128;
 std::optional<JsonError> check_json(const char* text, std::size_t size);
 
 // "<description> at line L column C": lines count from 1, the column is the 1-based column of
-// the byte at offset, or at the end of the text the number of bytes on the last line.
-std::string describe_json_error(const char* text, std::size_t size, const JsonError& error);
+// the byte at offset, or at the end of the text the number of bytes on the last line. The
+// position comes with the text.
+Diagnostic describe_json_error(const char* text, std::size_t size, const JsonError& error);
 
 }  // namespace solvarinth::config

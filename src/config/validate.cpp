@@ -32,7 +32,7 @@ Outcome validate_config(const std::string& path) {
             return fail(ErrorClass::Value, kInvalidJson, describe_json_error(text.c_str(), view.size(), *error));
         return std::nullopt;
     }
-    if (auto message = check_yaml(text.view())) return fail(ErrorClass::Value, kInvalidYaml, *message);
+    if (auto cause = check_yaml(text.view())) return fail(ErrorClass::Value, kInvalidYaml, *cause);
     return std::nullopt;
 }
 

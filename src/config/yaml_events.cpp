@@ -58,7 +58,7 @@ public:
         return true;
     }
 
-    std::string error_message() const;
+    Diagnostic error_message() const;
 
 private:
     yaml_parser_t parser_;
@@ -70,19 +70,19 @@ bool same_place(const yaml_mark_t& a, const yaml_mark_t& b) {
     return a.line == b.line && a.column == b.column;
 }
 
-std::string Parser::error_message() const {
-    std::string message =
-        parser_.problem ? parser_.problem : "libyaml parser failed but there is no error";
+Diagnostic Parser::error_message() const {
+    Diagnostic message{parser_.problem ? parser_.problem : "libyaml parser failed but there is no error",
+                       std::nullopt};
     const yaml_mark_t& problem = parser_.problem_mark;
     if (problem.line != 0 || problem.column != 0) {
-        message += at_mark(to_mark(problem));
+        append_mark(message, to_mark(problem));
     } else if (parser_.problem_offset != 0) {
-        message += " at position " + std::to_string(parser_.problem_offset);
+        message.text += " at position " + std::to_string(parser_.problem_offset);
     }
     if (parser_.context) {
-        message += ", ";
-        message += parser_.context;
-        if (!same_place(parser_.context_mark, problem)) message += at_mark(to_mark(parser_.context_mark));
+        message.text += ", ";
+        message.text += parser_.context;
+        if (!same_place(parser_.context_mark, problem)) append_mark(message, to_mark(parser_.context_mark));
     }
     return message;
 }
@@ -170,7 +170,8 @@ Step Collector::take(const yaml_event_t& e) {
 Step Collector::alias(const yaml_event_t& e) {
     const auto found = anchors_.find(text_of(e.data.alias.anchor));
     if (found == anchors_.end()) {
-        doc_.error = "unknown anchor" + at_mark(to_mark(e.start_mark));
+        doc_.error = Diagnostic{"unknown anchor", std::nullopt};
+        append_mark(*doc_.error, to_mark(e.start_mark));
         return Step::Stop;
     }
     push(EventKind::Alias, e.start_mark).payload = found->second;
@@ -249,9 +250,9 @@ bool more_follows(Parser& parser) {
 
 }  // namespace
 
-std::string at_mark(Mark mark) {
-    if (mark.line == 0 && mark.column == 0) return {};
-    return " at line " + std::to_string(mark.line + 1) + " column " + std::to_string(mark.column + 1);
+void append_mark(Diagnostic& message, Mark mark) {
+    if (mark.line == 0 && mark.column == 0) return;
+    append_position(message, TextPosition{mark.line + 1, mark.column + 1});
 }
 
 std::string_view Document::text_at(std::uint64_t offset) const {

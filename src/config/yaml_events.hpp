@@ -11,6 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/diagnostic.hpp"
+
 namespace solvarinth::config::yaml {
 
 // Deepest nesting of sequences and mappings that building accepts.
@@ -51,9 +53,9 @@ struct Mark {
     std::uint64_t column = 0;
 };
 
-// " at line L column C" (1-based), or nothing for the first character of the text, whose mark
-// carries no information.
-std::string at_mark(Mark mark);
+// Appends " at line L column C" (1-based), or nothing for the first character of the text,
+// whose mark carries no information.
+void append_mark(Diagnostic& message, Mark mark);
 
 struct Event {
     std::uint64_t payload = 0;  // Scalar: offset of its text in the arena; Alias: anchored event
@@ -75,7 +77,7 @@ struct Document {
     std::vector<Tag> tags;
     std::unordered_map<std::size_t, Mark> wide_marks;
     // Why collection stopped early: a parser error or an unknown anchor, already formatted.
-    std::optional<std::string> error;
+    std::optional<Diagnostic> error;
     // Set when something follows the first document: a second one, or a parser error.
     bool more_documents = false;
 

@@ -151,7 +151,7 @@ public:
         : doc_(doc), ids_(doc), limit_(kExpansionsPerEvent * doc.size()) {}
 
     // The failure of building the document's node, if any.
-    std::optional<std::string> build() {
+    std::optional<Diagnostic> build() {
         std::size_t pos = 0;
         Summary top;
         if (!node(pos, Path{}, kNestingBudget, top)) return failure_;
@@ -171,16 +171,22 @@ private:
     bool replay_node(std::size_t& pos, std::uint32_t budget);
     std::string duplicate(std::size_t first_key) const;
 
-    bool fail(std::string message) {
+    bool fail(Diagnostic message) {
         failure_ = std::move(message);
         return false;
     }
+    bool fail(std::string_view text) { return fail(Diagnostic{std::string(text), std::nullopt}); }
     bool fail_at(const Path& path, std::size_t at, std::string_view text) {
         const std::string where = render(path);
-        return fail((where == "." ? std::string() : where + ": ") + std::string(text) +
-                    at_mark(doc_.mark(at)));
+        Diagnostic message{(where == "." ? std::string() : where + ": ") + std::string(text), std::nullopt};
+        append_mark(message, doc_.mark(at));
+        return fail(std::move(message));
     }
-    bool recursion_limit(std::size_t at) { return fail(std::string(kRecursionLimit) + at_mark(doc_.mark(at))); }
+    bool recursion_limit(std::size_t at) {
+        Diagnostic message{std::string(kRecursionLimit), std::nullopt};
+        append_mark(message, doc_.mark(at));
+        return fail(std::move(message));
+    }
     // The walk needs an event that was never collected: the reason collection stopped.
     bool past_end() {
         if (!doc_.error) fatal("YAML events end inside a complete document");
@@ -194,7 +200,7 @@ private:
     std::unordered_map<std::uint64_t, Summary> built_;  // aliased event -> its node's summary
     // The collections being built, outermost first, each with the children it has completed.
     std::vector<Frame> open_;
-    std::optional<std::string> failure_;
+    std::optional<Diagnostic> failure_;
 };
 
 bool Builder::node(std::size_t& pos, const Path& path, std::uint32_t budget, Summary& out) {
@@ -364,12 +370,12 @@ std::string Builder::duplicate(std::size_t first_key) const {
 
 }  // namespace
 
-std::optional<std::string> check_yaml(std::string_view text) {
+std::optional<Diagnostic> check_yaml(std::string_view text) {
     const Document doc = load_first_document(text);
     if (auto failure = Builder(doc).build()) return failure;
     // A parser error after the last event the node needed still makes the text invalid.
     if (doc.error) return doc.error;
-    if (doc.more_documents) return std::string(kMoreDocuments);
+    if (doc.more_documents) return Diagnostic{std::string(kMoreDocuments), std::nullopt};
     return std::nullopt;
 }
 

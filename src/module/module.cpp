@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "common/fault.hpp"
+#include "common/version.hpp"
 #include "module/binding.hpp"
 #include "module/train.hpp"
 #include "module/trainer_config.hpp"
@@ -13,7 +14,6 @@ namespace solvarinth::py {
 namespace {
 
 constexpr const char kModuleName[] = "solvarinth_trainer";
-constexpr const char kVersion[] = "0.1.4";
 constexpr const char kModuleDoc[] =
     "Solvarinth Trainer \xE2\x80\x94 Rust-native trainer with FF+BP cadencing and orthogonal gradient "
     "projections.";

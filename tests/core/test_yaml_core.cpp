@@ -74,6 +74,6 @@ TEST(yaml_float_texts) {
 TEST(yaml_text_after_a_nul_is_still_parsed) {
     // The text is handed over with its length, not as a C string.
     using solvarinth::config::check_yaml;
-    CHECK_EQ(check_yaml(std::string_view("a: 1\0", 5)).value_or("accepted"),
+    CHECK_EQ(check_yaml(std::string_view("a: 1\0", 5)).value_or(solvarinth::Diagnostic{"accepted", {}}).text,
              std::string("control characters are not allowed at position 4"));
 }

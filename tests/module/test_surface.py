@@ -4,11 +4,17 @@ import inspect
 import subprocess
 import sys
 import textwrap
+import tomllib
+from pathlib import Path
 
 import pytest
 
 import solvarinth_trainer
 from conftest import run_python
+
+# The version is written only in pyproject.toml; the build hands it to the module.
+with open(Path(__file__).resolve().parents[2] / "pyproject.toml", "rb") as _f:
+    PROJECT_VERSION = tomllib.load(_f)["project"]["version"]
 
 DOC = ("Solvarinth Trainer \u2014 Rust-native trainer with FF+BP cadencing and orthogonal "
        "gradient projections.")
@@ -19,7 +25,7 @@ SUBINTERPRETER_PREFIX = "PyO3 modules do not yet support subinterpreters, see "
 def test_public_attributes():
     m = solvarinth_trainer
     assert m.__all__ == ["train_from_config", "TrainerConfig", "__version__", "__doc__"]
-    assert m.__version__ == "0.1.4"
+    assert m.__version__ == PROJECT_VERSION
     assert m.__doc__ == DOC and len(m.__doc__) == 98 and len(DOC.encode()) == 100
     assert m.__file__.endswith(".so")
     assert m.__name__ == "solvarinth_trainer"
@@ -62,7 +68,7 @@ def test_star_import_binds_the_four_names():
     assert namespace["__doc__"] == DOC
     assert namespace["train_from_config"] is solvarinth_trainer.train_from_config
     assert namespace["TrainerConfig"] is solvarinth_trainer.TrainerConfig
-    assert namespace["__version__"] == "0.1.4"
+    assert namespace["__version__"] == PROJECT_VERSION
 
 
 # Runs in a child: imports in the main interpreter, then tries again in a legacy (shared-GIL)
@@ -80,14 +86,14 @@ code = "\\n".join([
     f"    open({out!r}, 'w').write('imported')",
 ])
 _testcapi.run_in_subinterp(code)
-assert solvarinth_trainer.__version__ == "0.1.4"
+assert solvarinth_trainer.__version__ == sys.argv[2]
 print(open(out).read())
 """
 
 
 def test_subinterpreter_is_refused(tmp_path):
     pytest.importorskip("_testcapi")
-    result = subprocess.run([sys.executable, "-c", SUBINTERPRETER, str(tmp_path / "out.txt")],
+    result = subprocess.run([sys.executable, "-c", SUBINTERPRETER, str(tmp_path / "out.txt"), PROJECT_VERSION],
                             capture_output=True, text=True, timeout=60)
     assert result.returncode == 0, result.stderr
     out = result.stdout.strip()
