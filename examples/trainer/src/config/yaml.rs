@@ -102,9 +102,10 @@ impl<'a> Parser<'a> {
         }
     }
 
-    /// A '#' starts a comment only at the start of a line or after a blank.
+    /// Called only between tokens, where a '#' always starts a comment (even
+    /// right after a closing quote); inside a plain scalar only " #" does.
     fn at_comment(&self) -> bool {
-        self.peek() == Some(b'#') && (self.pos == 0 || matches!(self.b[self.pos - 1], b' ' | b'\t' | b'\n'))
+        self.peek() == Some(b'#')
     }
 
     fn skip_to_eol(&mut self) {
@@ -185,7 +186,7 @@ impl<'a> Parser<'a> {
         let node = self.block_node(-1, false)?;
         self.end_of_line()?;
         self.skip_blank();
-        if self.at_marker("...") {
+        while self.at_marker("...") {
             self.pos += 3;
             self.end_of_line()?;
             self.skip_blank();
@@ -268,9 +269,8 @@ impl<'a> Parser<'a> {
     /// key of a block mapping standing at column `col`. `props_inline` says the properties stand on
     /// the same line, so that they belong to such a key.
     fn block_body(&mut self, parent: isize, col: usize, props: Props, props_inline: bool, nested: bool) -> Result<Node, String> {
-        let start = self.pos;
         let misplaced = "a block collection cannot start on the line of its key";
-        if self.at_dash() && !nested {
+        if self.at_dash() && (!nested || props_inline) {
             return Err(self.error(misplaced));
         }
         if self.at_dash() {
@@ -283,7 +283,13 @@ impl<'a> Parser<'a> {
         if matches!(self.peek(), Some(b'|' | b'>')) {
             return self.block_scalar(parent, props);
         }
-        let (key_props, node_props) = if props_inline { (props, Props::default()) } else { (Props::default(), props) };
+        let (key_props, node_props) = if props_inline {
+            (props, Props::default())
+        } else {
+            (self.properties()?, props)
+        };
+        let start = self.pos;
+        let has_key_props = !key_props.is_empty();
         let first = self.inline_node(key_props, Ctx::Block(parent))?;
         self.skip_inline();
         if self.peek() == Some(b':') && self.blank_at(1) {
@@ -298,6 +304,9 @@ impl<'a> Parser<'a> {
         }
         if node_props.is_empty() {
             return Ok(first);
+        }
+        if has_key_props {
+            return Err(self.error_at(start, "a node has properties on two lines"));
         }
         // Properties on an earlier line belong to this scalar: read it again with them.
         self.pos = start;
@@ -441,16 +450,33 @@ impl<'a> Parser<'a> {
         Ok(node)
     }
 
-    /// Anchor and alias names run to a blank or a flow indicator.
+    /// Anchor and alias names: letters, digits, '-' and '_', as libyaml
+    /// reads them.
     fn name(&mut self, what: &str) -> Result<String, String> {
         let start = self.pos;
-        while !self.blank_at(0) && !matches!(self.peek(), Some(b',' | b'[' | b']' | b'{' | b'}')) {
+        while matches!(self.peek(), Some(c) if c.is_ascii_alphanumeric() || c == b'-' || c == b'_') {
             self.pos += 1;
         }
         if start == self.pos {
             return Err(self.error(format!("{what} without a name")));
         }
+        if !self.blank_at(0) && !matches!(self.peek(), Some(b'?' | b':' | b',' | b']' | b'}' | b'%' | b'@' | b'`')) {
+            return Err(self.error(format!("unexpected character in an {what} name")));
+        }
         Ok(self.text[start..self.pos].to_owned())
+    }
+
+    /// Tag text: the characters of a URI, up to a blank or a flow separator.
+    fn tag_text(&mut self) -> Result<&'a str, String> {
+        let text = self.text;
+        let start = self.pos;
+        while matches!(self.peek(), Some(c) if c.is_ascii_alphanumeric() || b"-;/?:@&=+$_.~*'()!%#".contains(&c)) {
+            self.pos += 1;
+        }
+        if !self.blank_at(0) && !matches!(self.peek(), Some(b',' | b']' | b'}')) {
+            return Err(self.error("unexpected character in a tag"));
+        }
+        Ok(&text[start..self.pos])
     }
 
     fn properties(&mut self) -> Result<Props, String> {
@@ -482,8 +508,8 @@ impl<'a> Parser<'a> {
                 _ => Err(self.error("malformed verbatim tag")),
             };
         }
-        let text = self.name("tag")?;
-        if text == "!" {
+        let text = self.tag_text()?;
+        if text == "!" || text == "!!" {
             return Err(self.error_at(at, "empty YAML tag is not allowed"));
         }
         if let Some(suffix) = text.strip_prefix("!!") {
@@ -492,7 +518,7 @@ impl<'a> Parser<'a> {
         if text[1..].contains('!') {
             return Err(self.error_at(at, format!("tag handle in {text} is not defined")));
         }
-        Ok(text)
+        Ok(text.to_owned())
     }
 
     fn flow_blank(&mut self) {
@@ -546,11 +572,8 @@ impl<'a> Parser<'a> {
         self.pos += 1;
         let mut entries = Vec::new();
         while !self.flow_closed(b'}', at)? {
-            if self.peek() == Some(b'?') && self.blank_at(1) {
-                return Err(self.error("explicit keys ('? ') are not supported; write `key: value`"));
-            }
             let key_at = self.pos;
-            let key = if self.at_flow_colon() { Node::Null } else { self.flow_node()? };
+            let key = self.flow_node()?;
             self.flow_blank();
             let value = if self.at_flow_colon() {
                 self.pos += 1;
@@ -602,6 +625,10 @@ impl<'a> Parser<'a> {
 
     fn flow_node(&mut self) -> Result<Node, String> {
         let at = self.pos;
+        // Inside brackets a '?' always marks an explicit key.
+        if self.peek() == Some(b'?') {
+            return Err(self.error("explicit keys ('? ') are not supported; write `key: value`"));
+        }
         let props = self.properties()?;
         self.flow_blank();
         let empty = matches!(self.peek(), None | Some(b',' | b']' | b'}')) || self.at_flow_colon();

@@ -54,8 +54,13 @@ impl Parser<'_> {
                 self.pos = save;
                 return Ok(text);
             }
-            if let Ctx::Block(_) = ctx {
-                self.check_indent()?;
+            if let Ctx::Block(parent) = ctx {
+                // Tabs may separate, but not stand where the indentation is.
+                let start = self.line_start(self.pos);
+                let indent = &self.b[start..(start + (parent + 1).max(0) as usize).min(self.pos)];
+                if let Some(i) = indent.iter().position(|&c| c == b'\t') {
+                    return Err(self.error_at(start + i, "tabs are not allowed as indentation"));
+                }
             }
             fold(&mut text, breaks);
             text.push_str(self.plain_line(ctx));
@@ -219,11 +224,12 @@ impl Parser<'_> {
         let indent = explicit.map(|d| (parent.max(0) as usize) + d);
         let (lines, trailing) = self.block_lines(parent, indent);
         let body = if folded { fold_lines(&lines) } else { lines.join("\n") };
+        // The last line's break counts only if the text has one.
+        let last_break = usize::from(!lines.is_empty() && self.pos < self.b.len());
         let text = match chomp {
             Some(b'-') => body,
-            Some(_) => body + &"\n".repeat(trailing + usize::from(!lines.is_empty())),
-            None if lines.is_empty() => body,
-            None => body + "\n",
+            Some(_) => body + &"\n".repeat(trailing + last_break),
+            None => body + &"\n".repeat(last_break),
         };
         self.scalar(text, false, props, at)
     }
@@ -254,7 +260,7 @@ impl Parser<'_> {
                 continue;
             }
             let cut = *indent.get_or_insert(spaces);
-            if marker || spaces as isize <= parent || spaces < cut {
+            if marker || spaces as isize <= parent.max(0) || spaces < cut {
                 break;
             }
             lines.resize(lines.len() + blanks, "");
