@@ -47,6 +47,16 @@ impl Node {
         }
     }
 
+    /// Levels of collections, 0 for a scalar.
+    pub(crate) fn depth(&self) -> usize {
+        match self {
+            Node::Seq(items) => 1 + items.iter().map(Node::depth).max().unwrap_or(0),
+            Node::Map(entries) => 1 + entries.iter().map(|(k, v)| k.depth().max(v.depth())).max().unwrap_or(0),
+            Node::Tagged(_, inner) => inner.depth(),
+            _ => 0,
+        }
+    }
+
     /// Number of nodes in the tree, for bounding alias expansion.
     pub(crate) fn size(&self) -> usize {
         match self {

@@ -20,6 +20,14 @@ const MAX_ALIAS_NODES: usize = 1_000_000;
 
 pub(super) fn parse(text: &str) -> Result<Node, String> {
     let text = text.strip_prefix('\u{feff}').unwrap_or(text);
+    // The reader treats "\r" only as the first half of "\r\n".
+    if let Some(i) = text.as_bytes().windows(2).position(|w| w[0] == b'\r' && w[1] != b'\n') {
+        let line = text.as_bytes()[..i].iter().filter(|&&c| c == b'\n').count() + 1;
+        return Err(format!("line {line}: a line break of a lone carriage return is not supported"));
+    }
+    if text.ends_with('\r') {
+        return Err("a line break of a lone carriage return is not supported".into());
+    }
     let mut p = Parser {
         text,
         b: text.as_bytes(),
@@ -57,7 +65,8 @@ struct Parser<'a> {
     text: &'a str,
     b: &'a [u8],
     pos: usize,
-    anchors: HashMap<String, Node>,
+    /// Each anchored node with its nesting depth.
+    anchors: HashMap<String, (Node, usize)>,
     depth: usize,
     alias_nodes: usize,
     /// Just after a quoted scalar or flow collection in flow context, where
@@ -92,7 +101,8 @@ impl<'a> Parser<'a> {
 
     fn error_at(&self, at: usize, what: impl Display) -> String {
         let line = self.b[..at].iter().filter(|&&c| c == b'\n').count() + 1;
-        let column = self.text[self.line_start(at)..at].chars().count() + 1;
+        // Characters, not bytes: count every byte that does not continue a UTF-8 sequence.
+        let column = self.b[self.line_start(at)..at].iter().filter(|&&c| c & 0xC0 != 0x80).count() + 1;
         format!("line {line} column {column}: {what}")
     }
 
@@ -430,7 +440,7 @@ impl<'a> Parser<'a> {
     /// A later anchor of the same name rebinds it for the aliases after it.
     fn bind(&mut self, anchor: Option<String>, node: &Node) {
         if let Some(name) = anchor {
-            self.anchors.insert(name, node.clone());
+            self.anchors.insert(name, (node.clone(), node.depth()));
         }
     }
 
@@ -438,10 +448,15 @@ impl<'a> Parser<'a> {
         let at = self.pos;
         self.pos += 1;
         let name = self.name("alias")?;
-        let node = match self.anchors.get(&name) {
-            Some(node) => node.clone(),
+        let (node, depth) = match self.anchors.get(&name) {
+            Some((node, depth)) => (node.clone(), *depth),
             None => return Err(self.error_at(at, format!("unknown anchor *{name}"))),
         };
+        // A copied tree nests where the alias stands; chained anchors could
+        // otherwise build a tree deep enough to overflow the stack.
+        if self.depth + depth > MAX_DEPTH {
+            return Err(self.error_at(at, format!("collections nested deeper than {MAX_DEPTH} levels")));
+        }
         self.alias_nodes += node.size();
         if self.alias_nodes > MAX_ALIAS_NODES {
             return Err(self.error_at(at, format!("aliases expand to more than {MAX_ALIAS_NODES} values")));
@@ -689,6 +704,10 @@ mod tests {
         assert!(parse(&deep_ok).is_ok());
         let too_deep = format!("{}{}", "[".repeat(129), "]".repeat(129));
         let block_deep: String = (0..129).map(|i| format!("{}k:\n", " ".repeat(i))).collect();
+        let mut chain = String::from("a: &a0 [x]\n");
+        for i in 1..129 {
+            chain += &format!("a{i}: &a{i} [*a{}]\n", i - 1);
+        }
         let mut bomb = String::from("a: &a0 [x, x]\n");
         for i in 1..21 {
             bomb += &format!("a{i}: &a{i} [*a{}, *a{}]\n", i - 1, i - 1);
@@ -697,6 +716,7 @@ mod tests {
             (too_deep.as_str(), "line 1 column 129: collections nested deeper than 128 levels"),
             (block_deep.as_str(), "line 129 column 129: collections nested deeper than 128 levels"),
             (bomb.as_str(), "aliases expand to more than"),
+            (chain.as_str(), "line 128 column 14: collections nested deeper than 128 levels"),
             ("a: *b\nb: &b 1", "line 1 column 4: unknown anchor *b"),
             ("a: &a [*a]", "unknown anchor *a"),
             ("a: 1\n---\n", "line 2 column 1: a second document"),
