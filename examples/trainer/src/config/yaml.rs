@@ -276,9 +276,17 @@ impl<'a> Parser<'a> {
     }
 
     /// The node at the current position, which may turn out to be the first
-    /// key of a block mapping standing at column `col`. `props_inline` says the properties stand on
-    /// the same line, so that they belong to such a key.
-    fn block_body(&mut self, parent: isize, col: usize, props: Props, props_inline: bool, nested: bool) -> Result<Node, String> {
+    /// key of a block mapping standing at column `col`. `props_inline` says
+    /// the properties stand on the same line, so they belong to such a key;
+    /// `nested` says a block collection may start here.
+    fn block_body(
+        &mut self,
+        parent: isize,
+        col: usize,
+        props: Props,
+        props_inline: bool,
+        nested: bool,
+    ) -> Result<Node, String> {
         let misplaced = "a block collection cannot start on the line of its key";
         if self.at_dash() && (!nested || props_inline) {
             return Err(self.error(misplaced));
