@@ -296,3 +296,44 @@ fn fold_lines(lines: &[&str]) -> String {
     }
     out
 }
+
+#[cfg(test)]
+mod tests {
+    use super::super::parse;
+    use super::Node;
+
+    /// The string a document `v: ...` gives for its one value.
+    fn value_text(doc: &str) -> String {
+        match parse(doc) {
+            Ok(Node::Map(mut entries)) if entries.len() == 1 => match entries.remove(0).1 {
+                Node::Str(s) => s,
+                other => panic!("{doc:?}: not a string: {other:?}"),
+            },
+            other => panic!("{doc:?}: {other:?}"),
+        }
+    }
+
+    #[test]
+    fn scalar_text_is_unescaped_and_folded() {
+        let cases = [
+            ("v: \"\\x41\\u00e9\\U0001F600\\N\\_\\0\\e\\/\"", "A\u{e9}\u{1F600}\u{85}\u{a0}\0\u{1b}/"),
+            ("v: \"a \\\n   b\"", "a b"),
+            ("v: \"a\\\n   b\"", "ab"),
+            ("v: \"a  \n\n\n   b\"", "a\n\nb"),
+            ("v: 'a '' b\n  c'", "a ' b c"),
+            ("v: a\n  b\n\n  c", "a b\nc"),
+            ("v: |\n  a\n   b\n\n", "a\n b\n"),
+            ("v: |-\n  a\n\n", "a"),
+            ("v: |+\n  a\n\n", "a\n\n"),
+            ("v: |1\n   a\n", "  a\n"),
+            ("v: >\n  a\n  b\n\n  c\n   d\n  e\n", "a b\nc\n d\ne\n"),
+            ("v: >2-\n   a\n   b\n", " a\n b"),
+            ("v: |\n  a\n# a comment ends it\n", "a\n"),
+            ("v: |\n  no final break", "no final break"),
+            ("v: >\n\n  a\n", "\na\n"),
+        ];
+        for (doc, want) in cases {
+            assert_eq!(value_text(doc), want, "{doc:?}");
+        }
+    }
+}
