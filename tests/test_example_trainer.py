@@ -54,14 +54,32 @@ def test_training_writes_checkpoint_and_metrics_and_resumes(example_cargo, write
 
 
 @pytest.mark.parametrize(
-    "config_text, kwargs, status",
+    "name, config_text",
     [
-        ('{"learning_rate": -1}', {}, "exit status: 1"),                       # bad setting
-        ('{"learning_rate": 0.1}', {"base_ckpt": "/nonexistent/ck.txt"}, "exit status: 1"),
+        ("flow.yaml", "{learning_rate: 0.5, batch_size: 8, features: 3}  # one line\n"),
+        ("anchored.yml", "learning_rate: &lr 0.5\nbatch_size: &n 8\nfeatures: 3\nlog_every: *n\n"),
     ],
 )
-def test_failing_trainer_is_a_runtime_error(example_cargo, write_config, tmp_path, config_text, kwargs, status):
-    config = write_config("bad.json", config_text)
+def test_trainer_uses_every_value_the_module_accepted(example_cargo, write_config, tmp_path, capfd, name, config_text):
+    config = write_config(name, config_text)
+    out = tmp_path / "out"
+    assert train_from_config(config, str(out), 8, 3) is None
+    # The child writes straight to the inherited descriptor, so capture at fd level.
+    assert "start: features 3 batch_size 8 learning_rate 0.5 " in capfd.readouterr().out
+    metrics = json.loads((out / "metrics.json").read_text())
+    assert (metrics["learning_rate"], metrics["batch_size"], metrics["features"]) == (0.5, 8, 3)
+
+
+@pytest.mark.parametrize(
+    "name, config_text, kwargs, status",
+    [
+        ("bad.json", '{"learning_rate": -1}', {}, "exit status: 1"),            # bad setting
+        ("bad.json", '{"learning_rate": 0.1}', {"base_ckpt": "/nonexistent/ck.txt"}, "exit status: 1"),
+        ("bad.yaml", "learning_rat: 0.5\nfeatures: 3\n", {}, "exit status: 1"),  # typo: not ignored
+    ],
+)
+def test_failing_trainer_is_a_runtime_error(example_cargo, write_config, tmp_path, name, config_text, kwargs, status):
+    config = write_config(name, config_text)
     with pytest.raises(RuntimeError) as info:
         train_from_config(config, str(tmp_path / "out"), 5, 1, **kwargs)
     assert str(info.value) == "train_generic exited with status: " + status

@@ -77,8 +77,8 @@ pub fn train(
         .ok_or("the starting weights give a non-finite loss on this data")?;
     let _ = writeln!(
         log,
-        "start: features {} batch_size {} learning_rate {} total steps so far {} loss {initial:.6e}",
-        cfg.features, cfg.batch_size, cfg.learning_rate, schedule.first_step
+        "start: features {} batch_size {} learning_rate {} log_every {} total steps so far {} loss {initial:.6e}",
+        cfg.features, cfg.batch_size, cfg.learning_rate, cfg.log_every, schedule.first_step
     );
     let mut last = initial;
     for n in 1..=schedule.steps {

@@ -156,6 +156,8 @@ fn runtime_failures_exit_1_with_a_message() {
     let wide = write_config(&dir, "wide.json", r#"{"features": 6}"#);
     let bad_value = write_config(&dir, "bad.yaml", "batch_size: 0\n");
     let wrong_suffix = write_config(&dir, "c.toml", "features = 4\n");
+    let upper_suffix = write_config(&dir, "c.YAML", "features: 4\n");
+    let typo = write_config(&dir, "typo.yaml", "learning_rat: 0.5\nfeatures: 3\n");
     let blocker = write_config(&dir, "plain-file", "");
     let garbage = write_config(&dir, "garbage.txt", "not a checkpoint\n");
     let out = dir.join("out");
@@ -167,6 +169,8 @@ fn runtime_failures_exit_1_with_a_message() {
         (&absent, dir.join("o1"), vec![], "cannot read config"),
         (&bad_value, dir.join("o2"), vec![], "batch_size must be an integer >= 1"),
         (&wrong_suffix, dir.join("o3"), vec![], "must end in .json"),
+        (&upper_suffix, dir.join("o3"), vec![], "c.YAML must end in .json, .yaml or .yml"),
+        (&typo, dir.join("o3"), vec![], "typo.yaml: unknown key \"learning_rat\""),
         (&good, dir.join("o4"), base(&dir.join("absent.txt")), "cannot read checkpoint"),
         (&good, dir.join("o5"), base(&garbage), "malformed checkpoint"),
         (&wide, dir.join("o6"), base(&ckpt), "has 4 features but the config asks for 6"),
@@ -185,5 +189,25 @@ fn runtime_failures_exit_1_with_a_message() {
             let written = dir.join(&out_dir).join("checkpoint.txt");
             assert!(!written.exists(), "{want}: wrote {}", written.display());
         }
+    }
+}
+
+#[test]
+fn the_start_line_shows_the_configured_values() {
+    let dir = scratch("start-line");
+    let cases = [
+        ("flow.yaml", "{learning_rate: 0.5, features: 3}",
+         "start: features 3 batch_size 32 learning_rate 0.5 log_every 10 "),
+        ("anchored.yml", "learning_rate: &lr 0.25 # tuned\nlog_every: &n 4\nbatch_size: *n\n",
+         "start: features 4 batch_size 4 learning_rate 0.25 log_every 4 "),
+        ("quoted.json", r#"{"features": 2, "batch_size": 16, "learning_rate": 2e-2}"#,
+         "start: features 2 batch_size 16 learning_rate 0.02 log_every 10 "),
+    ];
+    for (name, text, want) in cases {
+        let config = write_config(&dir, name, text);
+        let result = train_with(&config, &dir.join(name).with_extension("out"), "4", &[]);
+        assert_eq!(result.status.code(), Some(0), "{name}: {}", stderr(&result));
+        let stdout = String::from_utf8(result.stdout).unwrap();
+        assert!(stdout.starts_with(want), "{name}: {stdout}");
     }
 }
