@@ -1,5 +1,6 @@
-// Hash-consing of key values: a node's identity is looked up from its kind, its scalar value or
-// its children's identities, so structural equality never recurses into the children again.
+// Key identity: scalar values compared as keys, hash-consing of collection and tagged keys (a
+// node's identity is looked up from its kind, its scalar value or its children's identities, so
+// structural equality never recurses into the children again), and the keys of one mapping.
 #include "config/yaml_identity.hpp"
 
 #include <algorithm>
@@ -9,22 +10,124 @@
 #include <tuple>
 
 #include "common/fault.hpp"
-#include "config/yaml_scalar.hpp"
+#include "common/quote.hpp"
+#include "common/utf8.hpp"
 
 namespace solvarinth::config::yaml {
+namespace {
+
+constexpr std::string_view kDuplicateEntry = "duplicate entry ";
+
+// One NaN and a zero without sign, so that floats equal as keys have equal bits.
+std::uint64_t key_bits(double v) {
+    const double normal = std::isnan(v) ? std::numeric_limits<double>::quiet_NaN() : v == 0 ? 0.0 : v;
+    return std::bit_cast<std::uint64_t>(normal);
+}
+
+// The failure text naming the earlier of two equal keys: "duplicate entry with null key", "...
+// with key `true`", "... with key -3", "... with key 1.5", "... with key \"text\"".
+std::string repeated(const Scalar& first) {
+    std::string text(kDuplicateEntry);
+    switch (first.kind) {
+        case ScalarKind::Null:
+            return text + "with null key";
+        case ScalarKind::Bool:
+            return text + (first.flag ? "with key `true`" : "with key `false`");
+        case ScalarKind::Int:
+            return text + "with key " + (first.flag ? "-" : "") + std::to_string(first.magnitude);
+        case ScalarKind::Float:
+            return text + "with key " + format_float(first.real);
+        case ScalarKind::String:
+            break;
+    }
+    return text + "with key " + (is_valid_utf8(first.text) ? quoted(first.text) : quoted(utf8_lossy(first.text)));
+}
+
+}  // namespace
+
+std::weak_ordering compare_values(const Scalar& a, const Scalar& b) {
+    if (a.kind != b.kind) return a.kind <=> b.kind;
+    switch (a.kind) {
+        case ScalarKind::Null:
+            return std::weak_ordering::equivalent;
+        case ScalarKind::Bool:
+        case ScalarKind::Int:
+            return std::tie(a.flag, a.magnitude) <=> std::tie(b.flag, b.magnitude);
+        case ScalarKind::Float:
+            return key_bits(a.real) <=> key_bits(b.real);
+        case ScalarKind::String:
+            break;
+    }
+    return a.text <=> b.text;
+}
+
+bool equal_values(const Scalar& a, const Scalar& b) {
+    if (a.kind != b.kind) return false;
+    switch (a.kind) {
+        case ScalarKind::Null:
+            return true;
+        case ScalarKind::Bool:
+        case ScalarKind::Int:
+            return a.flag == b.flag && a.magnitude == b.magnitude;
+        case ScalarKind::Float:
+            return key_bits(a.real) == key_bits(b.real);
+        case ScalarKind::String:
+            break;
+    }
+    return a.text == b.text;
+}
+
+std::optional<std::string> MappingKeys::add(std::size_t key_at, const std::optional<ScalarRead>& read) {
+    if (read && !read->wrapper) return add_scalar(read->value);
+    const Event* e = &doc_[key_at];
+    if (e->kind == EventKind::Alias) e = &doc_[e->payload];
+    std::uint32_t id;
+    if (read) {
+        id = ids_.scalar(*e, *read);
+    } else if (e->kind == EventKind::Scalar) {
+        // An alias to a scalar: read here, once.
+        const ScalarRead target = read_scalar(doc_, *e);
+        if (!target.wrapper) return add_scalar(target.value);
+        id = ids_.scalar(*e, target);
+    } else {
+        std::size_t pos = key_at;
+        id = ids_.of(pos);
+    }
+    if (structural_.insert(id).second) return std::nullopt;
+    return std::string(kDuplicateEntry) + "in YAML map";
+}
+
+std::optional<std::string> MappingKeys::add_scalar(const Scalar& key) {
+    if (index_.empty()) {
+        for (const Scalar& known : small_)
+            if (equal_values(known, key)) return repeated(known);
+        if (small_.size() < kLinear) {
+            small_.push_back(key);
+            return std::nullopt;
+        }
+        index_.insert(small_.begin(), small_.end());
+        small_.clear();
+    }
+    const auto [first, fresh] = index_.insert(key);
+    if (fresh) return std::nullopt;
+    return repeated(*first);
+}
 
 std::uint32_t Identities::of(std::size_t& pos) {
     const std::size_t at = pos;
     const Event& e = doc_[pos++];
     std::uint32_t id;
     switch (e.kind) {
-        case EventKind::Void:
-            id = intern(Node{});
+        case EventKind::Void: {
+            Node null;
+            null.value.kind = ScalarKind::Null;
+            id = intern(null);
             break;
+        }
         case EventKind::Alias:
             return target(e.payload);
         case EventKind::Scalar:
-            id = scalar(e);
+            id = scalar(e, read_scalar(doc_, e));
             break;
         case EventKind::SequenceStart:
             id = wrap(e.tag, sequence(pos));
@@ -45,66 +148,10 @@ std::uint32_t Identities::target(std::uint64_t at) {
     return of(pos);
 }
 
-namespace {
-
-ScalarKey key_of(const Scalar& s) {
-    ScalarKey key;
-    key.kind = s.kind;
-    switch (s.kind) {
-        case ScalarKind::Null:
-            break;
-        case ScalarKind::Bool:
-            key.flag = s.flag;
-            break;
-        case ScalarKind::Int:
-            key.flag = s.flag;
-            key.number = s.magnitude;
-            break;
-        case ScalarKind::Float: {
-            // One NaN, and a zero without sign, so that equal floats compare equal.
-            const double v = std::isnan(s.real) ? std::numeric_limits<double>::quiet_NaN()
-                             : s.real == 0   ? 0.0
-                                             : s.real;
-            key.number = std::bit_cast<std::uint64_t>(v);
-            break;
-        }
-        case ScalarKind::String:
-            key.text = s.text;
-            break;
-    }
-    return key;
-}
-
-}  // namespace
-
-std::optional<ScalarKey> scalar_key(const Document& doc, std::size_t pos) {
-    const Event* e = &doc[pos];
-    if (e->kind == EventKind::Alias) e = &doc[e->payload];
-    if (e->kind != EventKind::Scalar) return std::nullopt;
-    const ScalarRead read = read_scalar(doc, *e);
-    if (read.error) fatal("YAML key taken of a scalar that failed to build");
-    if (read.wrapper) return std::nullopt;
-    return key_of(read.value);
-}
-
-std::uint32_t Identities::scalar(const Event& e) {
-    const ScalarRead read = read_scalar(doc_, e);
+std::uint32_t Identities::scalar(const Event& e, const ScalarRead& read) {
     if (read.error) fatal("YAML identity taken of a scalar that failed to build");
-    const ScalarKey key = key_of(read.value);
     Node node;
-    node.flag = key.flag;
-    node.number = key.number;
-    switch (key.kind) {
-        case ScalarKind::Null: node.kind = Kind::Null; break;
-        case ScalarKind::Bool: node.kind = Kind::Bool; break;
-        case ScalarKind::Int: node.kind = Kind::Int; break;
-        case ScalarKind::Float: node.kind = Kind::Float; break;
-        case ScalarKind::String:
-            // A string value is always its scalar's whole text, so the stored copy serves.
-            node.kind = Kind::String;
-            node.number = e.payload;
-            break;
-    }
+    node.value = read.value;
     const std::uint32_t id = intern(node);
     return read.wrapper ? wrap(e.tag, id) : id;
 }
@@ -113,8 +160,8 @@ std::uint32_t Identities::wrap(std::uint32_t tag, std::uint32_t inner) {
     if (tag == 0 || doc_.tags[tag - 1].kind != TagClass::Local) return inner;
     Node node;
     node.kind = Kind::Tagged;
-    node.number = inner;
-    node.first = tag;
+    node.first = inner;
+    node.count = tag;
     return intern(node);
 }
 
@@ -150,7 +197,7 @@ std::uint32_t Identities::mapping(std::size_t& pos) {
 std::uint32_t Identities::intern(const Node& node, const std::vector<std::uint32_t>& parts) {
     if (nodes_.size() >= std::numeric_limits<std::uint32_t>::max() ||
         parts_.size() + parts.size() >= std::numeric_limits<std::uint32_t>::max())
-        fatal("out of memory");
+        fatal(kOutOfMemory);
     Node stored = node;
     const std::size_t parts_before = parts_.size();
     if (node.kind == Kind::Sequence || node.kind == Kind::Mapping) {
@@ -173,17 +220,11 @@ bool Identities::less(std::uint32_t a, std::uint32_t b) const {
     const Node& y = nodes_[b];
     if (x.kind != y.kind) return x.kind < y.kind;
     switch (x.kind) {
-        case Kind::Null:
-            return false;
-        case Kind::Bool:
-        case Kind::Int:
-        case Kind::Float:
-            return std::tie(x.flag, x.number) < std::tie(y.flag, y.number);
-        case Kind::String:
-            return doc_.text_at(x.number) < doc_.text_at(y.number);
+        case Kind::Scalar:
+            return compare_values(x.value, y.value) < 0;
         case Kind::Tagged:
-            if (x.number != y.number) return x.number < y.number;
-            return doc_.tags[x.first - 1].name() < doc_.tags[y.first - 1].name();
+            if (x.first != y.first) return x.first < y.first;
+            return doc_.tags[x.count - 1].name() < doc_.tags[y.count - 1].name();
         case Kind::Sequence:
         case Kind::Mapping:
             break;
