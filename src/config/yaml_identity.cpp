@@ -24,28 +24,9 @@ std::uint64_t key_bits(double v) {
     return std::bit_cast<std::uint64_t>(normal);
 }
 
-// The failure text naming the earlier of two equal keys: "duplicate entry with null key", "...
-// with key `true`", "... with key -3", "... with key 1.5", "... with key \"text\"".
-std::string repeated(const Scalar& first) {
-    std::string text(kDuplicateEntry);
-    switch (first.kind) {
-        case ScalarKind::Null:
-            return text + "with null key";
-        case ScalarKind::Bool:
-            return text + (first.flag ? "with key `true`" : "with key `false`");
-        case ScalarKind::Int:
-            return text + "with key " + (first.flag ? "-" : "") + std::to_string(first.magnitude);
-        case ScalarKind::Float:
-            return text + "with key " + format_float(first.real);
-        case ScalarKind::String:
-            break;
-    }
-    return text + "with key " + (is_valid_utf8(first.text) ? quoted(first.text) : quoted(utf8_lossy(first.text)));
-}
-
-}  // namespace
-
-std::weak_ordering compare_values(const Scalar& a, const Scalar& b) {
+// The order ValueLess describes. Always inlined: interning a key compares its leaves through
+// here at every step of the table lookup.
+[[gnu::always_inline]] inline std::weak_ordering compare_values(const Scalar& a, const Scalar& b) {
     if (a.kind != b.kind) return a.kind <=> b.kind;
     switch (a.kind) {
         case ScalarKind::Null:
@@ -61,6 +42,7 @@ std::weak_ordering compare_values(const Scalar& a, const Scalar& b) {
     return a.text <=> b.text;
 }
 
+// compare_values(a, b) == 0, with the cheaper equality test for texts.
 bool equal_values(const Scalar& a, const Scalar& b) {
     if (a.kind != b.kind) return false;
     switch (a.kind) {
@@ -76,6 +58,31 @@ bool equal_values(const Scalar& a, const Scalar& b) {
     }
     return a.text == b.text;
 }
+
+// The failure text naming the earlier of two equal keys: "duplicate entry with null key", "...
+// with key `true`", "... with key -3", "... with key 1.5", "... with key \"text\"".
+std::string repeated(const Scalar& first) {
+    std::string text(kDuplicateEntry);
+    if (first.kind == ScalarKind::Null) return text + "with null key";
+    text += "with key ";
+    switch (first.kind) {
+        case ScalarKind::Null:
+            break;
+        case ScalarKind::Bool:
+            return text + (first.flag ? "`true`" : "`false`");
+        case ScalarKind::Int:
+            return text + (first.flag ? "-" : "") + std::to_string(first.magnitude);
+        case ScalarKind::Float:
+            return text + format_float(first.real);
+        case ScalarKind::String:
+            return text + (is_valid_utf8(first.text) ? quoted(first.text) : quoted(utf8_lossy(first.text)));
+    }
+    return text;
+}
+
+}  // namespace
+
+bool ValueLess::operator()(const Scalar& a, const Scalar& b) const { return compare_values(a, b) < 0; }
 
 std::optional<std::string> MappingKeys::add(std::size_t key_at, const std::optional<ScalarRead>& read) {
     if (read && !read->wrapper) return add_scalar(read->value);
@@ -118,12 +125,9 @@ std::uint32_t Identities::of(std::size_t& pos) {
     const Event& e = doc_[pos++];
     std::uint32_t id;
     switch (e.kind) {
-        case EventKind::Void: {
-            Node null;
-            null.value.kind = ScalarKind::Null;
-            id = intern(null);
+        case EventKind::Void:
+            id = intern(Node{});
             break;
-        }
         case EventKind::Alias:
             return target(e.payload);
         case EventKind::Scalar:
@@ -150,18 +154,35 @@ std::uint32_t Identities::target(std::uint64_t at) {
 
 std::uint32_t Identities::scalar(const Event& e, const ScalarRead& read) {
     if (read.error) fatal("YAML identity taken of a scalar that failed to build");
+    const Scalar& v = read.value;
     Node node;
-    node.value = read.value;
+    node.scalar = v.kind;
+    node.flag = v.flag;
+    // A string value is always its scalar's whole text, so the arena's copy serves.
+    node.number = v.kind == ScalarKind::Float    ? std::bit_cast<std::uint64_t>(v.real)
+                  : v.kind == ScalarKind::String ? e.payload
+                                                 : v.magnitude;
     const std::uint32_t id = intern(node);
     return read.wrapper ? wrap(e.tag, id) : id;
+}
+
+// The Scalar a leaf node packs, for comparing it by the one rule.
+[[gnu::always_inline]] inline Scalar Identities::value_of(const Node& leaf) const {
+    Scalar v;
+    v.kind = leaf.scalar;
+    v.flag = leaf.flag;
+    if (leaf.scalar == ScalarKind::Float) v.real = std::bit_cast<double>(leaf.number);
+    else if (leaf.scalar == ScalarKind::String) v.text = doc_.text_at(leaf.number);
+    else v.magnitude = leaf.number;
+    return v;
 }
 
 std::uint32_t Identities::wrap(std::uint32_t tag, std::uint32_t inner) {
     if (tag == 0 || doc_.tags[tag - 1].kind != TagClass::Local) return inner;
     Node node;
     node.kind = Kind::Tagged;
-    node.first = inner;
-    node.count = tag;
+    node.number = inner;
+    node.first = tag;
     return intern(node);
 }
 
@@ -221,10 +242,10 @@ bool Identities::less(std::uint32_t a, std::uint32_t b) const {
     if (x.kind != y.kind) return x.kind < y.kind;
     switch (x.kind) {
         case Kind::Scalar:
-            return compare_values(x.value, y.value) < 0;
+            return compare_values(value_of(x), value_of(y)) < 0;
         case Kind::Tagged:
-            if (x.first != y.first) return x.first < y.first;
-            return doc_.tags[x.count - 1].name() < doc_.tags[y.count - 1].name();
+            if (x.number != y.number) return x.number < y.number;
+            return doc_.tags[x.first - 1].name() < doc_.tags[y.first - 1].name();
         case Kind::Sequence:
         case Kind::Mapping:
             break;

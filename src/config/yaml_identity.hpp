@@ -4,7 +4,6 @@
 // large they are or however many aliases they expand.
 #pragma once
 
-#include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -20,13 +19,10 @@
 
 namespace solvarinth::config::yaml {
 
-// Scalars ordered by value: null equals null, booleans and integers by value, floats by value
+// Orders scalar keys by value: null equals null, booleans and integers by value, floats by value
 // (all NaNs equal, -0.0 equals 0.0), strings by text; kinds never equal each other.
-std::weak_ordering compare_values(const Scalar& a, const Scalar& b);
-bool equal_values(const Scalar& a, const Scalar& b);  // compare_values(a, b) == 0, faster
-
 struct ValueLess {
-    bool operator()(const Scalar& a, const Scalar& b) const { return compare_values(a, b) < 0; }
+    bool operator()(const Scalar& a, const Scalar& b) const;
 };
 
 class Identities {
@@ -36,7 +32,7 @@ public:
     Identities& operator=(const Identities&) = delete;
 
     // The identity of the node starting at event pos, which building has already accepted;
-    // pos moves past the node. Equal identities mean equal values: scalars as compare_values
+    // pos moves past the node. Equal identities mean equal values: scalars as ValueLess
     // has them, collections and tagged values structurally, mappings regardless of order.
     std::uint32_t of(std::size_t& pos);
     // The identity of a scalar event whose reading the caller already holds.
@@ -45,12 +41,17 @@ public:
 private:
     enum class Kind : std::uint8_t { Scalar, Sequence, Mapping, Tagged };
 
+    // 24 bytes, however long a key's scalars are: a key as large as the document itself may
+    // intern a node for each of its events.
     struct Node {
-        Scalar value;             // Scalar
+        // Scalar: Int magnitude, Float bits, String arena offset of its text; Tagged: inner identity
+        std::uint64_t number = 0;
         std::uint32_t first = 0;  // Sequence, Mapping: children in parts_[first, first + count);
-                                  // Tagged: the inner identity
-        std::uint32_t count = 0;  // Tagged: the event's tag number
+                                  // Tagged: the event's tag number
+        std::uint32_t count = 0;
         Kind kind = Kind::Scalar;
+        ScalarKind scalar = ScalarKind::Null;
+        bool flag = false;  // Scalar: as Scalar::flag
     };
 
     // A total order on node contents. Ordered rather than hashed, so that no text can be
@@ -60,6 +61,7 @@ private:
         bool operator()(std::uint32_t a, std::uint32_t b) const { return self->less(a, b); }
     };
 
+    Scalar value_of(const Node& leaf) const;
     std::uint32_t sequence(std::size_t& pos);
     std::uint32_t mapping(std::size_t& pos);
     std::uint32_t target(std::uint64_t at);
