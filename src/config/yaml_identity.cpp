@@ -59,25 +59,29 @@ bool equal_values(const Scalar& a, const Scalar& b) {
     return a.text == b.text;
 }
 
-// The failure text naming the earlier of two equal keys: "duplicate entry with null key", "...
-// with key `true`", "... with key -3", "... with key 1.5", "... with key \"text\"".
-std::string repeated(const Scalar& first) {
-    std::string text(kDuplicateEntry);
-    if (first.kind == ScalarKind::Null) return text + "with null key";
-    text += "with key ";
-    switch (first.kind) {
+// A key other than null as a repeated-key message shows it: `true`, -3, 1.5, "text".
+std::string shown(const Scalar& key) {
+    switch (key.kind) {
         case ScalarKind::Null:
             break;
         case ScalarKind::Bool:
-            return text + (first.flag ? "`true`" : "`false`");
-        case ScalarKind::Int:
-            return text + (first.flag ? "-" : "") + std::to_string(first.magnitude);
+            return key.flag ? "`true`" : "`false`";
+        case ScalarKind::Int: {
+            std::string text(key.flag ? "-" : "");
+            return text += std::to_string(key.magnitude);
+        }
         case ScalarKind::Float:
-            return text + format_float(first.real);
+            return format_float(key.real);
         case ScalarKind::String:
-            return text + (is_valid_utf8(first.text) ? quoted(first.text) : quoted(utf8_lossy(first.text)));
+            return is_valid_utf8(key.text) ? quoted(key.text) : quoted(utf8_lossy(key.text));
     }
-    return text;
+    fatal("YAML null key shown as a value");
+}
+
+// The failure text naming the earlier of two equal scalar keys.
+std::string repeated(const Scalar& first) {
+    if (first.kind == ScalarKind::Null) return std::string(kDuplicateEntry) + "with null key";
+    return std::string(kDuplicateEntry) + "with key " + shown(first);
 }
 
 }  // namespace
