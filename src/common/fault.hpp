@@ -7,11 +7,9 @@
 
 namespace solvarinth {
 
-// Memory exhaustion has one text and two fates. The config file buffer is sized by the file
-// itself, so a file too large to hold is the caller's input problem: that read reports the text
-// as its cause ("Failed to read config: out of memory", an OSError). Everywhere else (the
-// parsers, the builders, the binding, the launch) memory runs out only when the process itself
-// is in trouble, and that is an internal fault: fatal(kOutOfMemory).
+// Out of memory: the config read reports it ("Failed to read config: out of memory", an OSError)
+// because its buffer is sized by the file, an input the caller controls; anywhere else it is an
+// internal fault, fatal(kOutOfMemory), as only a process already in trouble gets there.
 inline constexpr std::string_view kOutOfMemory = "out of memory";
 
 // Writes "solvarinth_trainer: internal fault: <message>" to standard error and raises SIGABRT.
