@@ -7,6 +7,11 @@
 
 namespace solvarinth {
 
+// Out of memory: the config read reports it ("Failed to read config: out of memory", an OSError)
+// because its buffer is sized by the file, an input the caller controls; anywhere else it is an
+// internal fault, fatal(kOutOfMemory), as only a process already in trouble gets there.
+inline constexpr std::string_view kOutOfMemory = "out of memory";
+
 // Writes "solvarinth_trainer: internal fault: <message>" to standard error and raises SIGABRT.
 [[noreturn]] void fatal(std::string_view message) noexcept;
 
@@ -17,7 +22,7 @@ auto no_unwind(F&& f) noexcept -> decltype(f()) {
     try {
         return std::forward<F>(f)();
     } catch (const std::bad_alloc&) {
-        fatal("out of memory");
+        fatal(kOutOfMemory);
     } catch (...) {
         fatal("unexpected C++ exception");
     }

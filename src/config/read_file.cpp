@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/fault.hpp"
 #include "common/os_error.hpp"
 #include "common/utf8.hpp"
 
@@ -17,7 +18,6 @@ namespace {
 constexpr std::string_view kNotFound = "Config file not found: ";
 constexpr std::string_view kReadFailed = "Failed to read config: ";
 constexpr std::string_view kInvalidUtf8 = "stream did not contain valid UTF-8";
-constexpr std::string_view kOutOfMemory = "out of memory";
 constexpr std::size_t kInitialCapacity = 8192;  // for files that report no size (pipes, /proc)
 
 Outcome read_failure(std::string_view cause) { return fail(ErrorClass::IO, kReadFailed, cause); }

@@ -37,7 +37,7 @@ private:
 class Parser {
 public:
     explicit Parser(std::string_view text) {
-        if (!yaml_parser_initialize(&parser_)) fatal("out of memory");
+        if (!yaml_parser_initialize(&parser_)) fatal(kOutOfMemory);
         yaml_parser_set_input_string(&parser_, reinterpret_cast<const unsigned char*>(text.data()),
                                      text.size());
         // The text has already been checked as UTF-8; no detection from its first bytes.
@@ -51,7 +51,7 @@ public:
     bool next(ParsedEvent& out) {
         out.reset();
         if (!yaml_parser_parse(&parser_, &out.event_)) {
-            if (parser_.error == YAML_MEMORY_ERROR) fatal("out of memory");
+            if (parser_.error == YAML_MEMORY_ERROR) fatal(kOutOfMemory);
             return false;
         }
         out.live_ = true;

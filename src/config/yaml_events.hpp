@@ -40,6 +40,9 @@ enum class TagClass : std::uint8_t {
     Other,            // a scalar carrying it is a string, a collection is unchanged
 };
 
+// Building a node tagged "!" alone fails with this text, scalar or collection.
+inline constexpr std::string_view kEmptyTag = "empty YAML tag is not allowed";
+
 struct Tag {
     std::string text;     // as resolved by libyaml, handles expanded
     TagClass kind;

@@ -13,13 +13,12 @@
 
 #include <algorithm>
 #include <limits>
-#include <map>
 #include <unordered_map>
 #include <vector>
 
 #include "common/fault.hpp"
-#include "common/quote.hpp"
 #include "common/utf8.hpp"
+#include "config/nesting.hpp"
 #include "config/yaml_events.hpp"
 #include "config/yaml_identity.hpp"
 #include "config/yaml_scalar.hpp"
@@ -29,9 +28,7 @@ namespace {
 
 using namespace yaml;
 
-constexpr std::string_view kRecursionLimit = "recursion limit exceeded";
 constexpr std::string_view kRepetitionLimit = "repetition limit exceeded";
-constexpr std::string_view kEmptyTag = "empty YAML tag is not allowed";
 constexpr std::string_view kMoreDocuments =
     "deserializing from YAML containing more than one document is not supported";
 constexpr std::uint64_t kExpansionsPerEvent = 100;
@@ -84,61 +81,6 @@ struct Summary {
     }
 };
 
-std::string duplicate_key(const Scalar& key) {
-    switch (key.kind) {
-        case ScalarKind::Null:
-            return "duplicate entry with null key";
-        case ScalarKind::Bool:
-            return key.flag ? "duplicate entry with key `true`" : "duplicate entry with key `false`";
-        case ScalarKind::Int:
-            return "duplicate entry with key " + std::string(key.flag ? "-" : "") +
-                   std::to_string(key.magnitude);
-        case ScalarKind::Float:
-            return "duplicate entry with key " + format_float(key.real);
-        case ScalarKind::String:
-            break;
-    }
-    const std::string text = is_valid_utf8(key.text) ? quoted(key.text) : quoted(utf8_lossy(key.text));
-    return "duplicate entry with key " + text;
-}
-
-// The keys met so far in one mapping. Scalar keys, nearly all keys in practice, compare by value
-// right here, by a short linear scan while the mapping is small; collection and tagged keys go
-// through the document-wide identity table. Ordered containers, so that no text can be crafted
-// to make lookups slow.
-class MappingKeys {
-public:
-    // The first key equal to the key at key_at, or nothing after recording this one.
-    std::optional<std::size_t> add(const Document& doc, Identities& ids, std::size_t key_at) {
-        if (const std::optional<ScalarKey> key = scalar_key(doc, key_at)) return add_scalar(*key, key_at);
-        std::size_t pos = key_at;
-        const auto [first, fresh] = structural_.emplace(ids.of(pos), key_at);
-        return fresh ? std::nullopt : std::optional<std::size_t>(first->second);
-    }
-
-private:
-    static constexpr std::size_t kLinear = 8;
-
-    std::optional<std::size_t> add_scalar(const ScalarKey& key, std::size_t at) {
-        if (index_.empty()) {
-            for (const auto& [known, known_at] : small_)
-                if (known == key) return known_at;
-            if (small_.size() < kLinear) {
-                small_.emplace_back(key, at);
-                return std::nullopt;
-            }
-            index_.insert(small_.begin(), small_.end());
-            small_.clear();
-        }
-        const auto [first, fresh] = index_.emplace(key, at);
-        return fresh ? std::nullopt : std::optional<std::size_t>(first->second);
-    }
-
-    std::vector<std::pair<ScalarKey, std::size_t>> small_;
-    std::map<ScalarKey, std::size_t> index_;
-    std::map<std::uint32_t, std::size_t> structural_;  // key identity -> its first key event
-};
-
 struct Frame {
     std::size_t start;     // the collection's start event
     std::size_t child_at;  // where the child being built starts
@@ -159,17 +101,18 @@ public:
     }
 
 private:
-    bool node(std::size_t& pos, const Path& path, std::uint32_t budget, Summary& out);
+    bool node(std::size_t& pos, const Path& path, std::uint32_t budget, Summary& out,
+              std::optional<ScalarRead>* key = nullptr);
     bool collection(std::size_t& pos, std::size_t at, const Path& path, std::uint32_t budget,
                     Summary& out);
-    bool child(std::size_t& pos, const Path& path, std::uint32_t budget);
+    bool child(std::size_t& pos, const Path& path, std::uint32_t budget,
+               std::optional<ScalarRead>* key = nullptr);
     bool sequence(std::size_t& pos, const Path& path, std::uint32_t budget);
     bool mapping(std::size_t& pos, std::size_t at, const Path& path, std::uint32_t budget);
     bool alias(const Event& e, std::uint32_t budget, Summary& out);
     bool expand_enclosing(std::uint64_t target, std::uint32_t budget);
     bool replay(std::uint64_t target, std::uint32_t budget);
     bool replay_node(std::size_t& pos, std::uint32_t budget);
-    std::string duplicate(std::size_t first_key) const;
 
     bool fail(Diagnostic message) {
         failure_ = std::move(message);
@@ -203,7 +146,10 @@ private:
     std::optional<Diagnostic> failure_;
 };
 
-bool Builder::node(std::size_t& pos, const Path& path, std::uint32_t budget, Summary& out) {
+// A mapping key passes `key`: a scalar key is then read in full, once, and the reading kept for
+// comparing it with the other keys.
+bool Builder::node(std::size_t& pos, const Path& path, std::uint32_t budget, Summary& out,
+                   std::optional<ScalarRead>* key) {
     if (pos >= doc_.size()) return past_end();
     const std::size_t at = pos;
     const Event& e = doc_[pos++];
@@ -214,9 +160,13 @@ bool Builder::node(std::size_t& pos, const Path& path, std::uint32_t budget, Sum
         case EventKind::Alias:
             return alias(e, budget, out);
         case EventKind::Scalar:
-            // Only a tag can make a scalar fail.
-            if (e.tag != 0)
+            // Only a tag can make a scalar fail, so other values need no reading.
+            if (key) {
+                const ScalarRead& read = key->emplace(read_scalar(doc_, e));
+                if (read.error) return fail_at(path, at, *read.error);
+            } else if (e.tag != 0) {
                 if (ScalarRead read = read_scalar(doc_, e); read.error) return fail_at(path, at, *read.error);
+            }
             break;
         case EventKind::SequenceStart:
         case EventKind::MappingStart:
@@ -243,11 +193,12 @@ bool Builder::collection(std::size_t& pos, std::size_t at, const Path& path, std
     return ok;
 }
 
-bool Builder::child(std::size_t& pos, const Path& path, std::uint32_t budget) {
+bool Builder::child(std::size_t& pos, const Path& path, std::uint32_t budget,
+                    std::optional<ScalarRead>* key) {
     const std::size_t level = open_.size() - 1;
     open_[level].child_at = pos;
     Summary part;
-    if (!node(pos, path, budget, part)) return false;
+    if (!node(pos, path, budget, part, key)) return false;
     open_[level].done.absorb(part);
     return true;
 }
@@ -263,16 +214,17 @@ bool Builder::sequence(std::size_t& pos, const Path& path, std::uint32_t budget)
 }
 
 bool Builder::mapping(std::size_t& pos, std::size_t at, const Path& path, std::uint32_t budget) {
-    MappingKeys keys;
+    MappingKeys keys(doc_, ids_);
     for (;;) {
         if (pos >= doc_.size()) return past_end();
         const Event& key = doc_[pos];
         if (key.kind == EventKind::MappingEnd) break;
         const std::size_t key_at = pos;
         // A key is built where the mapping stands, with the mapping's path.
-        if (!child(pos, path, budget)) return false;
-        if (const std::optional<std::size_t> first = keys.add(doc_, ids_, key_at))
-            return fail_at(path, at, duplicate(*first));
+        std::optional<ScalarRead> read;
+        if (!child(pos, path, budget, &read)) return false;
+        if (std::optional<std::string> repeated = keys.add(key_at, read))
+            return fail_at(path, at, *repeated);
         const Path entry = key.kind == EventKind::Scalar
                                ? Path{Path::Kind::Entry, &path, 0, doc_.text(key)}
                                : Path{Path::Kind::UnknownEntry, &path, 0, {}};
@@ -356,16 +308,6 @@ bool Builder::replay_node(std::size_t& pos, std::uint32_t budget) {
         if (!replay_node(pos, budget - 1)) return false;
     ++pos;
     return true;
-}
-
-// Names the key already in the mapping that a later key repeats.
-std::string Builder::duplicate(std::size_t first_key) const {
-    const Event* e = &doc_[first_key];
-    if (e->kind == EventKind::Alias) e = &doc_[e->payload];
-    if (e->kind != EventKind::Scalar) return "duplicate entry in YAML map";
-    const ScalarRead read = read_scalar(doc_, *e);
-    if (read.wrapper) return "duplicate entry in YAML map";
-    return duplicate_key(read.value);
 }
 
 }  // namespace

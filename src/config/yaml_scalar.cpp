@@ -267,7 +267,7 @@ ScalarRead read_scalar(const Document& doc, const Event& scalar) {
             out.wrapper = tag;
             break;
         case TagClass::LocalEmpty:
-            out.error = "empty YAML tag is not allowed";
+            out.error = std::string(kEmptyTag);
             break;
         case TagClass::LocalUnreadable:
             out.value = untagged;

@@ -13,12 +13,15 @@ namespace solvarinth::config::yaml {
 
 enum class ScalarKind : std::uint8_t { Null, Bool, Int, Float, String };
 
+// A resolved scalar value, the one form in which building reads, compares and names scalars.
 struct Scalar {
     ScalarKind kind = ScalarKind::String;
-    bool flag = false;             // Bool: the value; Int: negative
-    std::uint64_t magnitude = 0;   // Int: absolute value (fits 64 bits signed or unsigned)
-    double real = 0;               // Float
-    std::string_view text;         // String
+    bool flag = false;  // Bool: the value; Int: negative
+    union {
+        std::uint64_t magnitude = 0;  // Int: absolute value (fits 64 bits signed or unsigned)
+        double real;                  // Float
+    };
+    std::string_view text;  // String
 };
 
 // A plain untagged scalar: null, boolean, integer, float, or else a string.

@@ -119,7 +119,7 @@ void wrong_type(PyObject* value, const char* kind) noexcept {
 
 bool to_text(PyObject* value, std::string& out) {
     if (!PyUnicode_Check(value)) {
-        wrong_type(value, "PyString");
+        wrong_type(value, kStrKind);
         return false;
     }
     Py_ssize_t length = 0;
@@ -173,15 +173,6 @@ bool argument_error(const char* name) noexcept {
     PyException_SetCause(wrapped.get(), PyException_GetCause(error.get()));
     PyErr_SetRaisedException(wrapped.release());
     return false;
-}
-
-bool to_trainer_values(const BoundArguments& bound, launch::TrainerLaunchRequest& out) {
-    if (!to_text(bound[0], out.config_path)) return argument_error("config_path");
-    if (!to_text(bound[1], out.output_dir)) return argument_error("output_dir");
-    if (!to_u64(bound[2], out.steps)) return argument_error("steps");
-    if (!to_u32(bound[3], out.seed)) return argument_error("seed");
-    if (!to_optional_text(bound[4], out.base_ckpt)) return argument_error("base_ckpt");
-    return true;
 }
 
 }  // namespace solvarinth::py

@@ -10,8 +10,6 @@
 #include <span>
 #include <string>
 
-#include "launch/command.hpp"
-
 namespace solvarinth::py {
 
 inline constexpr std::size_t kMaxParameters = 5;
@@ -22,10 +20,6 @@ struct Signature {
     std::span<const char* const> names;
     std::size_t required;
 };
-
-// The five parameters shared by train_from_config and TrainerConfig.
-inline constexpr std::array<const char*, 5> kTrainerParameters = {"config_path", "output_dir", "steps",
-                                                                  "seed", "base_ckpt"};
 
 // Borrowed references to the bound values in parameter order; nullptr when unbound.
 using BoundArguments = std::array<PyObject*, kMaxParameters>;
@@ -49,8 +43,8 @@ bool to_u64(PyObject* value, std::uint64_t& out);
 // cause kept, anything else unchanged. Always returns false.
 bool argument_error(const char* name) noexcept;
 
-// Converts the five bound trainer arguments in declaration order; the first failure wins.
-bool to_trainer_values(const BoundArguments& bound, launch::TrainerLaunchRequest& out);
+// The kind that conversion failures name for str.
+inline constexpr const char kStrKind[] = "PyString";
 
 // Sets TypeError "'<type qualname>' object cannot be converted to '<kind>'".
 void wrong_type(PyObject* value, const char* kind) noexcept;

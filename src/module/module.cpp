@@ -26,6 +26,15 @@ PyModuleDef g_definition = {
     nullptr, nullptr, nullptr, nullptr, nullptr,
 };
 
+// The module's one function. Function objects point at their method record for as long as they
+// live, so the table is static and never released. It is not the definition's m_methods, which
+// would add the function at creation, outside __all__: the module body adds it first, by hand.
+PyMethodDef g_methods[] = {
+    {"train_from_config", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(train_from_config)),
+     METH_FASTCALL | METH_KEYWORDS, kTrainFromConfigDoc},
+    {nullptr, nullptr, 0, nullptr},
+};
+
 // The first interpreter to call the init entry owns the module for the life of the process.
 std::atomic<std::int64_t> g_owner{-1};
 PyObject* g_module = nullptr;  // the one module object, once the body has succeeded
@@ -71,15 +80,12 @@ bool add_public_str(PyObject* module, const char* name, const char* text) noexce
 bool add_function(PyObject* module) noexcept {
     Ref module_name = Ref::steal(PyModule_GetNameObject(module));
     if (!module_name) return false;
-    // The function object points at its method record for the rest of the process.
-    auto* record = new PyMethodDef{"train_from_config", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(train_from_config)),
-                                   METH_FASTCALL | METH_KEYWORDS, kTrainFromConfigDoc};
-    Ref function = Ref::steal(PyCMethod_New(record, module, module_name.get(), nullptr));
+    Ref function = Ref::steal(PyCMethod_New(&g_methods[0], module, module_name.get(), nullptr));
     if (!function) return false;
     Ref name = Ref::steal(PyObject_GetAttr(function.get(), interned(g_name_name, "__name__")));
     if (!name) return false;
     if (!PyUnicode_Check(name.get())) {
-        wrong_type(name.get(), "PyString");
+        wrong_type(name.get(), kStrKind);
         return false;
     }
     return add_public(module, name.get(), function.get());

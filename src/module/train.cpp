@@ -6,6 +6,7 @@
 #include "config/validate.hpp"
 #include "launch/spawn.hpp"
 #include "module/binding.hpp"
+#include "module/trainer_arguments.hpp"
 #include "module/raise.hpp"
 
 namespace solvarinth::py {

@@ -14,6 +14,7 @@
 #include "common/quote.hpp"
 #include "launch/command.hpp"
 #include "module/binding.hpp"
+#include "module/trainer_arguments.hpp"
 
 namespace solvarinth::py {
 namespace {
@@ -144,18 +145,8 @@ PyObject* tc_repr(PyObject* self) noexcept {
     });
 }
 
-enum class Field { ConfigPath, OutputDir, Steps, Seed, BaseCkpt };
-
-constexpr const char* field_name(Field f) noexcept {
-    switch (f) {
-        case Field::ConfigPath: return "config_path";
-        case Field::OutputDir: return "output_dir";
-        case Field::Steps: return "steps";
-        case Field::Seed: return "seed";
-        case Field::BaseCkpt: return "base_ckpt";
-    }
-    return "";
-}
+// Each attribute is named as its constructor parameter.
+using Field = TrainerArgument;
 
 template <Field F>
 PyObject* tc_get(PyObject* self, void*) noexcept {
@@ -196,7 +187,7 @@ int tc_set(PyObject* self, PyObject* value, void*) noexcept {
             return -1;
         }
         using R = launch::TrainerLaunchRequest;
-        constexpr const char* name = field_name(F);
+        constexpr const char* name = parameter_name(F);
         if constexpr (F == Field::ConfigPath) return assign<&R::config_path>(self, value, to_text, name);
         if constexpr (F == Field::OutputDir) return assign<&R::output_dir>(self, value, to_text, name);
         if constexpr (F == Field::Steps) return assign<&R::steps>(self, value, to_u64, name);
@@ -208,7 +199,7 @@ int tc_set(PyObject* self, PyObject* value, void*) noexcept {
 template <Field F>
 constexpr PyGetSetDef getset() noexcept {
     // An empty doc string rather than none, so each descriptor's __doc__ is "".
-    return {field_name(F), tc_get<F>, tc_set<F>, "", nullptr};
+    return {parameter_name(F), tc_get<F>, tc_set<F>, "", nullptr};
 }
 
 PyGetSetDef kGetSet[] = {

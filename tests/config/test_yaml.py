@@ -59,6 +59,10 @@ def rejected(train, path):
         "x: !!str 1\ny: !!binary aGk=\nz: !!map {a: 1}\n",
         "a: &a " + nest(100) + "\nb: " + nest(27, "*a"),   # the alias's node fits where it stands
         "a: &a [1, 2]\nb: [*a, *a, *a]\n",
+        # equal texts that are different values as keys
+        "{!t a: 1, a: 2, !u a: 3, !!str b: 4}",
+        "{&k !t 1: a, 1: b, [*k]: c, [1]: d}",
+        "{1: a, 1.0: b, '1': c, true: d, 'true': e, ~: f, '': g}",
         at_budget(extra_alias=False),
     ],
 )
@@ -106,6 +110,14 @@ def test_accepted(write_config, train, fake_cargo, text):
         ("x: {" + ", ".join(f"k{i}: {i}" for i in range(20)) + ", [k3]: b, k19: c}",
          'x: duplicate entry with key "k19" at line 1 column 4'),
         ("x: {[k3]: a, k3: b, [k3]: c}", "x: duplicate entry in YAML map at line 1 column 4"),
+        # keys through aliases and under tags, each compared by the value it stands for
+        ("x: {&k !t a: 1, *k : 2}", "x: duplicate entry in YAML map at line 1 column 4"),
+        ("x: {&k [1]: a, *k : b}", "x: duplicate entry in YAML map at line 1 column 4"),
+        ("x: {&z -0.0: a, 0.0: b, *z : c}", "x: duplicate entry with key -0.0 at line 1 column 4"),
+        ("x: {!!float 1: a, &f 1.0: b}", "x: duplicate entry with key 1.0 at line 1 column 4"),
+        ("x: {!!bool True: a, *nope : b}", "unknown anchor at line 1 column 21"),
+        ("x: {a: 1, !!int b: 2}", 'x: invalid value: string "b", expected an integer at line 1 column 11'),
+        ("x: {a: 1, ! b: 2}", "x: empty YAML tag is not allowed at line 1 column 11"),
         # node paths
         ("a:\n  b:\n    - c: 1\n      c: 2\n", 'a.b[0]: duplicate entry with key "c" at line 3 column 7'),
         ("- - {k: 1, k: 2}", '.[0][0]: duplicate entry with key "k" at line 1 column 5'),

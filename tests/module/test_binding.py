@@ -2,7 +2,7 @@
 
 import pytest
 
-from conftest import raises_exactly
+from conftest import argv_prefix, raises_exactly
 from solvarinth_trainer import train_from_config
 
 MISSING_CONFIG = "/nonexistent/config.json"
@@ -111,22 +111,60 @@ def test_rewrapped_type_error_keeps_only_the_cause():
     assert info.value.args == ("argument 'steps': inner",)
 
 
+# What reached the trainer shows where each value was bound: config_path and output_dir are both
+# valid config files, so two parameters trading places would pass the config check and only the
+# command line could tell.
+
+PARAMETERS = ["config_path", "output_dir", "steps", "seed", "base_ckpt"]
+
+
+@pytest.fixture
+def two_configs(write_config):
+    return write_config("first.json", "{}"), write_config("second.json", "{}")
+
+
+def launched(config, out, steps, seed, ckpt=None):
+    tail = [] if ckpt is None else ["--base-ckpt", ckpt]
+    return argv_prefix() + ["--config", config, "--output-dir", out, "--steps", steps, "--seed", seed, *tail]
+
+
 @pytest.mark.parametrize(
-    "steps, seed",
-    [(0, 0), (2**64 - 1, 2**32 - 1), (True, True), (Index(7), Index(9))],
+    "positional, keywords",
+    [
+        (0, ["seed", "steps", "output_dir", "base_ckpt", "config_path"]),
+        (0, ["output_dir", "config_path", "seed", "steps"]),
+        (1, ["seed", "base_ckpt", "steps", "output_dir"]),
+        (2, ["seed", "steps"]),
+        (3, ["base_ckpt", "seed"]),
+        (4, ["base_ckpt"]),
+        (5, []),
+    ],
 )
-def test_accepted_numbers_reach_the_file_check(steps, seed):
-    # Valid values get past conversion: the missing file is the first complaint.
-    with pytest.raises(FileNotFoundError, match="^Config file not found: /nonexistent/config.json$"):
-        call(MISSING_CONFIG, "o", steps, seed)
+def test_each_argument_reaches_its_own_option(fake_cargo, two_configs, positional, keywords):
+    config, out = two_configs
+    values = {"config_path": config, "output_dir": out, "steps": 11, "seed": 9, "base_ckpt": "ck"}
+    args = [values[name] for name in PARAMETERS[:positional]]
+    assert call(*args, **{name: values[name] for name in keywords}) is None
+    given = "base_ckpt" in PARAMETERS[:positional] + keywords
+    assert fake_cargo.argv() == launched(config, out, "11", "9", "ck" if given else None)
 
 
-@pytest.mark.parametrize("path", [NamedStr(MISSING_CONFIG)])
-def test_str_subclass_is_text(path):
-    with pytest.raises(FileNotFoundError, match="^Config file not found: /nonexistent/config.json$"):
-        call(path, NamedStr("o"), 1, 2, base_ckpt=NamedStr("b"))
+@pytest.mark.parametrize(
+    "steps, seed, shown",
+    [
+        (0, 0, ("0", "0")),
+        (2**64 - 1, 2**32 - 1, ("18446744073709551615", "4294967295")),
+        (True, False, ("1", "0")),
+        (Index(7), Index(9), ("7", "9")),
+    ],
+)
+def test_accepted_numbers_reach_the_command_line(fake_cargo, two_configs, steps, seed, shown):
+    config, out = two_configs
+    assert call(config, out, steps, seed) is None
+    assert fake_cargo.argv() == launched(config, out, *shown)
 
 
-def test_keywords_in_any_order():
-    with pytest.raises(FileNotFoundError):
-        call(seed=1, steps=2, output_dir="o", base_ckpt=None, config_path=MISSING_CONFIG)
+def test_str_subclasses_pass_as_their_text(fake_cargo, two_configs):
+    config, out = two_configs
+    assert call(NamedStr(config), NamedStr(out), 1, 2, base_ckpt=NamedStr("b")) is None
+    assert fake_cargo.argv() == launched(config, out, "1", "2", "b")
