@@ -1,5 +1,6 @@
 // train_from_config: bind, validate the config file, run the trainer, return None or raise.
-// The interpreter lock stays held throughout, the wait for the trainer included.
+// The interpreter lock is let go only while waiting for the trainer, so the rest of the process
+// (a notebook kernel draining the child's output, other threads) keeps running meanwhile.
 #include "module/train.hpp"
 
 #include "common/fault.hpp"
@@ -26,7 +27,18 @@ PyObject* train_from_config(PyObject*, PyObject* const* args, Py_ssize_t nargs, 
         launch::TrainerLaunchRequest request;
         if (!to_trainer_values(bound, request)) return nullptr;
         if (Outcome invalid = config::validate_config(request.config_path)) return raise(*invalid);
-        if (Outcome failed = launch::launch_trainer(request)) return raise(*failed);
+        // The spawn keeps the lock: besides the Python objects, that stops os.environ assignments
+        // (putenv) in other threads from changing environ while posix_spawnp copies it.
+        launch::Child child;
+        if (Outcome failed = launch::start_trainer(request, &child)) return raise(*failed);
+        Outcome outcome;
+        {
+            // A signal meanwhile only sets the interpreter's flag; its Python handler runs once
+            // this call has returned, as with the lock held.
+            ReleasedLock unlocked;
+            outcome = launch::wait_trainer(child);
+        }
+        if (outcome) return raise(*outcome);
         Py_RETURN_NONE;
     });
 }

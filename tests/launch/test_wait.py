@@ -1,0 +1,144 @@
+"""The wait for the trainer: other threads run meanwhile, calls from several threads overlap and
+keep their own outcomes, and signals are handled only after the call has returned."""
+
+import signal
+import threading
+import time
+
+import pytest
+
+from conftest import assert_no_children
+from solvarinth_trainer import train_from_config
+
+
+@pytest.fixture
+def config(write_config):
+    return write_config("config.json", "{}")
+
+
+@pytest.fixture
+def times(fake_cargo, tmp_path):
+    """Each fake trainer appends (start, end) in time.monotonic seconds; returns a reader."""
+    path = tmp_path / "times.txt"
+    fake_cargo.monkeypatch.setenv("FAKE_CARGO_TIMES", str(path))
+
+    def read():
+        if not path.exists():
+            return []
+        return [tuple(map(float, line.split())) for line in path.read_text().splitlines()]
+
+    return read
+
+
+def most_at_once(intervals):
+    """The largest number of (start, end) intervals running at the same moment."""
+    edges = sorted([(start, 1) for start, _ in intervals] + [(end, -1) for _, end in intervals])
+    running = peak = 0
+    for _, step in edges:
+        running += step
+        peak = max(peak, running)
+    return peak
+
+
+@pytest.mark.parametrize(
+    "intervals, expected",
+    [([], 0), ([(0, 1), (1, 2)], 1), ([(0, 3), (1, 2), (1.5, 4)], 3), ([(0, 1), (2, 3), (0.5, 2.5)], 2)],
+)
+def test_most_at_once_counts_overlap(intervals, expected):
+    assert most_at_once(intervals) == expected
+
+
+def test_another_thread_runs_during_the_wait(fake_cargo, config, times):
+    fake_cargo.sleeps(1000)
+    ticks = []
+    stop = threading.Event()
+
+    def ticker():
+        while not stop.is_set():
+            ticks.append(time.monotonic())
+            time.sleep(0.01)
+
+    thread = threading.Thread(target=ticker)
+    thread.start()
+    try:
+        assert train_from_config(config, "out", 1, 1) is None
+    finally:
+        stop.set()
+        thread.join()
+    [(start, end)] = times()
+    during = [t for t in ticks if start < t < end]
+    # About 100 at 10 ms; a loaded machine still gets well over 10 in a second.
+    assert len(during) >= 10, f"{len(during)} ticks while the trainer ran for {end - start:.2f} s"
+
+
+THREADS, CALLS, SLEEP_MS = 4, 5, 200
+
+
+def test_calls_from_several_threads_overlap_and_keep_their_outcomes(fake_cargo, config, times, monkeypatch):
+    # Each trainer exits with its seed, so a call that reaped another call's child, or judged
+    # another call's status, reports the wrong code.
+    fake_cargo.sleeps(SLEEP_MS)
+    monkeypatch.setenv("FAKE_CARGO_EXIT_FROM_SEED", "1")
+    outcomes = {}
+    barrier = threading.Barrier(THREADS)
+
+    def worker(index):
+        barrier.wait()
+        for call in range(CALLS):
+            seed = index * CALLS + call
+            try:
+                outcomes[seed] = train_from_config(config, f"out{seed}", 1, seed)
+            except RuntimeError as error:
+                outcomes[seed] = str(error)
+
+    threads = [threading.Thread(target=worker, args=(i,)) for i in range(THREADS)]
+    for thread in threads:
+        thread.start()
+    for thread in threads:
+        thread.join()
+    expected = {0: None} | {seed: f"train_generic exited with status: exit status: {seed}"
+                            for seed in range(1, THREADS * CALLS)}
+    assert outcomes == expected
+    intervals = times()
+    assert len(intervals) == THREADS * CALLS
+    # Serialised calls would never have two trainers alive at once.
+    assert most_at_once(intervals) >= 2
+    assert_no_children()
+
+
+class Raised(Exception):
+    pass
+
+
+def raise_alarm(signo, frame):
+    raise Raised
+
+
+@pytest.mark.parametrize(
+    "signo, handler, expected",
+    [
+        (signal.SIGALRM, raise_alarm, Raised),
+        (signal.SIGINT, signal.default_int_handler, KeyboardInterrupt),
+    ],
+)
+def test_signal_during_the_wait_is_handled_after_the_trainer_ended(fake_cargo, config, times, signo,
+                                                                   handler, expected):
+    # The trainer signals only its parent (not the process group), then keeps running.
+    fake_cargo.monkeypatch.setenv("FAKE_CARGO_SIGNAL_PARENT", str(signo))
+    fake_cargo.sleeps(300)
+    handled = []
+
+    def recording(number, frame):
+        handled.append(time.monotonic())
+        handler(number, frame)
+
+    previous = signal.signal(signo, recording)
+    try:
+        with pytest.raises(expected):
+            train_from_config(config, "out", 1, 1)
+    finally:
+        signal.signal(signo, previous)
+    [(_, end)] = times()
+    assert len(handled) == 1
+    assert handled[0] >= end, f"handler ran {end - handled[0]:.3f} s before the trainer ended"
+    assert_no_children()
