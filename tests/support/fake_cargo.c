@@ -11,7 +11,8 @@
  *                      as Python's time.monotonic) just before ending; O_APPEND keeps the lines of
  *                      concurrent fakes whole
  *   FAKE_CARGO_OUTPUT_BYTES  write this many bytes of numbered lines to standard output first
- *   FAKE_CARGO_SIGNAL_PARENT  send this signal to the parent process (only it) once started
+ *   FAKE_CARGO_SIGNAL_PARENT  send this signal to the parent process (only it) halfway through
+ *                      the sleep, when the parent is surely waiting
  *   FAKE_CARGO_EXIT_FROM_SEED  exit with the value of --seed (mod 256) instead of FAKE_CARGO_EXIT,
  *                      so that concurrent calls can tell their children's statuses apart
  */
@@ -53,6 +54,11 @@ static int write_output(long total) {
     return fflush(stdout) == 0 ? 0 : 95;
 }
 
+static void sleep_for(long ms) {
+    struct timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
+    while (nanosleep(&ts, &ts) != 0) {}
+}
+
 int main(int argc, char** argv) {
     const double started = monotonic_now();
     const char* log = getenv("FAKE_CARGO_LOG");
@@ -79,15 +85,15 @@ int main(int argc, char** argv) {
         fputs(current.sa_handler == SIG_DFL ? "default" : "changed", f);
         fclose(f);
     }
-    const char* parent_sig = getenv("FAKE_CARGO_SIGNAL_PARENT");
-    if (parent_sig != NULL) kill(getppid(), atoi(parent_sig));
     const char* output = getenv("FAKE_CARGO_OUTPUT_BYTES");
     if (output != NULL && write_output(atol(output)) != 0) return 95;
     const char* sleep_ms = getenv("FAKE_CARGO_SLEEP_MS");
-    if (sleep_ms != NULL) {
-        long ms = atol(sleep_ms);
-        struct timespec ts = {ms / 1000, (ms % 1000) * 1000000L};
-        while (nanosleep(&ts, &ts) != 0) {}
+    const char* parent_sig = getenv("FAKE_CARGO_SIGNAL_PARENT");
+    long ms = sleep_ms != NULL ? atol(sleep_ms) : 0;
+    sleep_for(parent_sig != NULL ? ms / 2 : ms);
+    if (parent_sig != NULL) {
+        kill(getppid(), atoi(parent_sig));
+        sleep_for(ms - ms / 2);
     }
     if (record_times(started) != 0) return 96;
     const char* sig = getenv("FAKE_CARGO_SIGNAL");
