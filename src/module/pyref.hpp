@@ -39,12 +39,14 @@ private:
 
 // Lets other Python threads run while the owner blocks in a system call, and takes the
 // interpreter lock back when it goes. Nothing may touch a Python object while one is alive.
+// Taking the lock back during finalization ends a non-main thread through pthread_exit, a forced
+// unwind out of the destructor: hence noexcept(false), and no noexcept frame may enclose one.
 class ReleasedLock {
 public:
     ReleasedLock() noexcept : state_(PyEval_SaveThread()) {}
     ReleasedLock(const ReleasedLock&) = delete;
     ReleasedLock& operator=(const ReleasedLock&) = delete;
-    ~ReleasedLock() { PyEval_RestoreThread(state_); }
+    ~ReleasedLock() noexcept(false) { PyEval_RestoreThread(state_); }
 
 private:
     PyThreadState* state_;

@@ -156,3 +156,30 @@ def test_signal_during_the_wait_is_handled_after_the_trainer_ended(fake_cargo, c
     [(_, end)] = times()
     assert len(result["handled"]) == 1
     assert result["handled"][0] >= end, "the handler ran before the trainer ended"
+
+
+# A daemon thread still waiting when the interpreter shuts down: the trainer ends while
+# finalization runs (held up here by a slow __del__), and the thread, taking the lock back, is
+# ended by the interpreter. That must end only the thread, never abort the process.
+DAEMON_SCRIPT = """
+import os, sys, threading, time
+from solvarinth_trainer import train_from_config
+
+threading.Thread(target=train_from_config, args=(sys.argv[1], "out", 1, 1), daemon=True).start()
+time.sleep(0.2)
+
+class SlowToFinalize:
+    def __del__(self, sleep=time.sleep, write=os.write):
+        sleep(2)
+        write(1, b"finalized\\n")
+
+sys.slow_to_finalize = SlowToFinalize()
+"""
+
+
+def test_daemon_thread_waiting_at_shutdown_does_not_abort(fake_cargo, config, times, tmp_path):
+    fake_cargo.sleeps(500)
+    proc = subprocess.run([sys.executable, "-c", DAEMON_SCRIPT, config],
+                          capture_output=True, text=True, timeout=60, cwd=tmp_path)
+    assert (proc.returncode, proc.stdout, proc.stderr) == (0, "finalized\n", "")
+    assert len(times()) == 1  # the trainer did end during finalization
