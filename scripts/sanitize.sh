@@ -11,7 +11,7 @@ python=${pythons[0]}
 version=$(python_version_of "$python")
 venv="$ROOT/.venv/asan-py$version"
 [ -x "$venv/bin/python" ] || "$python" -m venv "$venv"
-"$venv/bin/python" -m pip install -q --upgrade pip pytest hypothesis pyyaml
+"$venv/bin/python" -m pip install -q --upgrade pip pytest hypothesis pyyaml ipykernel jupyter_client
 say "building the sanitized module for Python $version"
 "$venv/bin/python" -m pip install -q --force-reinstall --no-deps \
     -Ccmake.define.SOLVARINTH_SANITIZE=ON -Ccmake.build-type=RelWithDebInfo "$ROOT"
