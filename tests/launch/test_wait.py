@@ -166,7 +166,8 @@ import os, sys, threading, time
 from solvarinth_trainer import train_from_config
 
 threading.Thread(target=train_from_config, args=(sys.argv[1], "out", 1, 1), daemon=True).start()
-time.sleep(0.2)
+while not os.path.exists(os.environ["FAKE_CARGO_LOG"]):  # the trainer has started
+    time.sleep(0.01)
 
 class SlowToFinalize:
     def __del__(self, sleep=time.sleep, write=os.write):
