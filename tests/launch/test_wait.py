@@ -43,14 +43,6 @@ def most_at_once(intervals):
     return peak
 
 
-@pytest.mark.parametrize(
-    "intervals, expected",
-    [([], 0), ([(0, 1), (1, 2)], 1), ([(0, 3), (1, 2), (1.5, 4)], 3), ([(0, 1), (2, 3), (0.5, 2.5)], 2)],
-)
-def test_most_at_once_counts_overlap(intervals, expected):
-    assert most_at_once(intervals) == expected
-
-
 def test_another_thread_runs_during_the_wait(fake_cargo, config, times):
     fake_cargo.sleeps(1000)
     ticks = []
