@@ -78,7 +78,9 @@ def fake_cargo(fake_cargo_binary, tmp_path, monkeypatch):
     monkeypatch.setenv("PATH", f"{fake_cargo_binary}{os.pathsep}{os.environ.get('PATH', '')}")
     monkeypatch.setenv("FAKE_CARGO_LOG", str(log))
     for name in ("FAKE_CARGO_EXIT", "FAKE_CARGO_SIGNAL", "FAKE_CARGO_CORE", "FAKE_CARGO_SLEEP_MS",
-                 "FAKE_CARGO_CWD_LOG", "FAKE_CARGO_SIGPIPE_LOG"):
+                 "FAKE_CARGO_CWD_LOG", "FAKE_CARGO_SIGPIPE_LOG",
+                 "FAKE_CARGO_TIMES", "FAKE_CARGO_OUTPUT_BYTES", "FAKE_CARGO_SIGNAL_PARENT",
+                 "FAKE_CARGO_EXIT_FROM_SEED"):
         monkeypatch.delenv(name, raising=False)
     return FakeCargo(fake_cargo_binary, log, monkeypatch)
 

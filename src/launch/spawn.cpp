@@ -1,4 +1,4 @@
-// launch_trainer: posix_spawnp, an EINTR-retrying waitpid, and the status verdict.
+// Trainer launch: posix_spawnp, an EINTR-retrying waitpid, and the status verdict.
 #include "launch/spawn.hpp"
 
 #include <spawn.h>
@@ -61,7 +61,9 @@ int start(const std::vector<std::string>& argv, pid_t* pid) {
 }
 
 // Waits for the child to end. A signal arriving meanwhile (EINTR) must not end the wait: the
-// interpreter's handler runs only after we return. With SIGCHLD ignored the kernel reaps the
+// interpreter only notes it in its handler and runs the Python-level handler after we return.
+// Another thread of the process that reaps any child (waitpid(-1), wait()) can take this
+// child's status first; then waitpid fails with ECHILD and the wait fails with it. With SIGCHLD ignored the kernel reaps the
 // child itself and waitpid fails with ECHILD once it has ended.
 int wait_for(pid_t pid, int* status) {
     for (;;) {
@@ -72,15 +74,24 @@ int wait_for(pid_t pid, int* status) {
 
 }  // namespace
 
-Outcome launch_trainer(const TrainerLaunchRequest& request) {
+Outcome start_trainer(const TrainerLaunchRequest& request, Child* child) {
     const std::vector<std::string> argv = build_argv(request);
     if (has_nul(argv)) return launch_failure(kNulByte);
-    pid_t pid = -1;
-    if (int rc = start(argv, &pid)) return launch_failure(os_error_text(rc));
+    if (int rc = start(argv, &child->pid)) return launch_failure(os_error_text(rc));
+    return std::nullopt;
+}
+
+Outcome wait_trainer(Child child) {
     int status = 0;
-    if (int rc = wait_for(pid, &status)) return launch_failure(os_error_text(rc));
+    if (int rc = wait_for(child.pid, &status)) return launch_failure(os_error_text(rc));
     if (status == 0) return std::nullopt;
     return fail(ErrorClass::Runtime, kExited, status_text(status));
+}
+
+Outcome launch_trainer(const TrainerLaunchRequest& request) {
+    Child child;
+    if (Outcome failed = start_trainer(request, &child)) return failed;
+    return wait_trainer(child);
 }
 
 }  // namespace solvarinth::launch

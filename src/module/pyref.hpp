@@ -1,4 +1,5 @@
-// Small RAII helpers over the CPython C API: an owned reference and a pending-error guard.
+// Small RAII helpers over the CPython C API: an owned reference, a pending-error guard and a
+// released interpreter lock.
 #pragma once
 
 #define PY_SSIZE_T_CLEAN
@@ -34,6 +35,21 @@ public:
 private:
     explicit Ref(PyObject* p) noexcept : p_(p) {}
     PyObject* p_ = nullptr;
+};
+
+// Lets other Python threads run while the owner blocks in a system call, and takes the
+// interpreter lock back when it goes. Nothing may touch a Python object while one is alive.
+// Taking the lock back during finalization ends a non-main thread through pthread_exit, a forced
+// unwind out of the destructor: hence noexcept(false), and no noexcept frame may enclose one.
+class ReleasedLock {
+public:
+    ReleasedLock() noexcept : state_(PyEval_SaveThread()) {}
+    ReleasedLock(const ReleasedLock&) = delete;
+    ReleasedLock& operator=(const ReleasedLock&) = delete;
+    ~ReleasedLock() noexcept(false) { PyEval_RestoreThread(state_); }
+
+private:
+    PyThreadState* state_;
 };
 
 // Takes the pending exception; an API call that failed without setting one becomes the

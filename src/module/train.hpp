@@ -7,7 +7,7 @@ namespace solvarinth::py {
 
 extern const char kTrainFromConfigDoc[];
 
-PyObject* train_from_config(PyObject* module, PyObject* const* args, Py_ssize_t nargs,
-                            PyObject* kwnames) noexcept;
+// Not noexcept: see the definition.
+PyObject* train_from_config(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
 
 }  // namespace solvarinth::py
