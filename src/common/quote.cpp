@@ -1,33 +1,13 @@
-// The double-quoted form of a text, with Unicode properties taken from ICU.
+// The double-quoted form of a text.
 #include "common/quote.hpp"
-
-#include <unicode/uchar.h>
 
 #include <cstdio>
 
+#include "common/unicode_escape.hpp"
 #include "common/utf8.hpp"
 
 namespace solvarinth {
 namespace {
-
-bool needs_unicode_escape(char32_t c) noexcept {
-    const auto cp = static_cast<UChar32>(c);
-    if (u_hasBinaryProperty(cp, UCHAR_GRAPHEME_EXTEND)) return true;
-    switch (u_charType(cp)) {
-        case U_CONTROL_CHAR:         // Cc
-        case U_FORMAT_CHAR:          // Cf
-        case U_SURROGATE:            // Cs
-        case U_PRIVATE_USE_CHAR:     // Co
-        case U_UNASSIGNED:           // Cn
-        case U_LINE_SEPARATOR:       // Zl
-        case U_PARAGRAPH_SEPARATOR:  // Zp
-            return true;
-        case U_SPACE_SEPARATOR:      // Zs
-            return c != U' ';
-        default:
-            return false;
-    }
-}
 
 const char* simple_escape(char32_t c) noexcept {
     switch (c) {
