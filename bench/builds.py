@@ -175,19 +175,21 @@ def main() -> int:
     load_end = subprocess.run(["uptime"], capture_output=True, text=True).stdout.strip()
     print(f"load at end: {load_end}")
     if output is not None:
-        write(output, rows, imports, wheel, gcc_label, load_start, load_end, args.quick)
+        section = f"builds-{args.baseline}" if args.baseline else "builds"
+        write(output, section, rows, imports, wheel, gcc_label, load_start, load_end, args.quick)
         print(f"wrote {output}")
     subprocess.run(["rm", "-rf", str(work)], check=False)
     return 0
 
 
-def write(output, rows, imports, wheel, gcc_label, load_start, load_end, quick):
+def write(output, section, rows, imports, wheel, gcc_label, load_start, load_end, quick):
     slowest = max(rows, key=lambda r: r[5])
-    lines = ["## Portable wheel against the g++ build (`bench/builds.py`)", "",
+    lines = [f"## Portable wheel against the {gcc_label} (`bench/builds.py`)", "",
              f"- Interpreter: Python {sys.version.split()[0]} ({sysconfig.get_platform()})",
              f"- Wheel: `{wheel.name}` ({wheel.stat().st_size:,} B); baseline: {gcc_label}",
              f"- Load at start: `{load_start}`", f"- Load at end: `{load_end}`",
-             f"- Command: `python bench/builds.py{' --quick' if quick else ''}`; each figure is the median over "
+             f"- Command: `python bench/builds.py{' --quick' if quick else ''}"
+             f"{' --baseline ' + section.split('-', 1)[1] if '-' in section else ''}`; each figure is the median over "
              "rounds of the mean time of one call, the two builds alternating round by round.", "",
              "| case | call | rounds | g++ build | wheel | wheel / g++ |", "|---|---|---|---|---|---|"]
     lines += [f"| {n} | {what} | {r} | {bl.fmt_time(g)} | {bl.fmt_time(w)} | {ratio:.3f} |"
@@ -198,7 +200,7 @@ def write(output, rows, imports, wheel, gcc_label, load_start, load_end, quick):
               f"| import time of the wheel, median of {IMPORT_RUNS} `-X importtime` | <= {IMPORT_LIMIT_US} us | "
               f"{imports['wheel']:.0f} us (g++ build: {imports['g++']:.0f} us) | "
               f"{'met' if imports['wheel'] <= IMPORT_LIMIT_US else 'missed'} |"]
-    bl.update_results("builds", "\n".join(lines), output)
+    bl.update_results(section, "\n".join(lines), output)
 
 
 if __name__ == "__main__":
