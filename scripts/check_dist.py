@@ -1,8 +1,11 @@
-"""Builds the wheel and sdist with `python -m build`, installs the wheel into a fresh venv and
-checks that the module and its stubs arrive there. Usage: check_dist.py REPO"""
+"""Builds the sdist with `python -m build`, checks it carries what a build from source needs,
+installs it into a fresh venv (compiling against the system's libyaml and RapidJSON) and checks
+that the module and its stubs arrive there. The portable wheels have their own script,
+build_wheels.sh. Usage: check_dist.py REPO"""
 
 import subprocess
 import sys
+import tarfile
 import tempfile
 import tomllib
 import venv
@@ -19,21 +22,24 @@ def main(repo: Path) -> int:
     run(sys.executable, "-m", "pip", "install", "-q", "build")
     with tempfile.TemporaryDirectory() as tmp:
         dist = Path(tmp) / "dist"
-        run(sys.executable, "-m", "build", "--outdir", dist, repo)
-        wheels = list(dist.glob("*.whl"))
+        run(sys.executable, "-m", "build", "--sdist", "--outdir", dist, repo)
         sdists = list(dist.glob("*.tar.gz"))
-        assert len(wheels) == 1 and len(sdists) == 1, f"expected one wheel and one sdist, got {list(dist.iterdir())}"
+        assert len(sdists) == 1, f"expected one sdist, got {list(dist.iterdir())}"
+        with tarfile.open(sdists[0]) as tar:
+            members = {name.split("/", 1)[1] for name in tar.getnames() if "/" in name}
+        for needed in ("LICENSE", "CMakeLists.txt", "src/common/escape_table.inc", "stubs/solvarinth_trainer-stubs/__init__.pyi"):
+            assert needed in members, f"the sdist lacks {needed}"
         env = Path(tmp) / "venv"
         venv.create(env, with_pip=True)
         python = env / "bin" / "python"
-        run(python, "-m", "pip", "install", "-q", wheels[0])
+        run(python, "-m", "pip", "install", "-q", sdists[0])
         check = (
             "import pathlib, solvarinth_trainer as m;"
             f"assert m.__version__ == {version!r};"
             "assert m.__file__.endswith('.so');"
             "stubs = pathlib.Path(m.__file__).parent / 'solvarinth_trainer-stubs' / '__init__.pyi';"
             "assert stubs.is_file(), stubs;"
-            "print('wheel check: 1 passed, 0 failed')"
+            "print('sdist check: 1 passed, 0 failed')"
         )
         run(python, "-c", check, cwd=tmp)
         # The wheel also carries the command, into the environment's bin/.

@@ -2,7 +2,7 @@
 # Sourced, not run.
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-SYSTEM_PACKAGES=(g++ pkg-config libyaml-dev rapidjson-dev libicu-dev)
+SYSTEM_PACKAGES=(g++ pkg-config libyaml-dev rapidjson-dev)
 
 say() { printf '==> %s\n' "$*" >&2; }
 die() { printf 'error: %s\n' "$*" >&2; exit 1; }

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every test: the module's pytest suite and a stub check on each
 # CPython >= 3.12 found (or only $PYTHON), the C++ unit tests of the Python-free core, the example
-# trainer's own tests, the suite once more under ASan + UBSan, and a wheel/sdist build installed
-# into a fresh venv. Exits non-zero on any failure, and ends with one "N passed, N failed" line
-# over everything.
+# trainer's own tests, the suite once more under ASan + UBSan, the whole suite against each
+# portable wheel installed into a fresh venv, and an sdist built from source. Exits non-zero on
+# any failure, and ends with one "N passed, N failed" line over everything.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
@@ -23,7 +23,7 @@ run_step() {
     fi
 }
 
-ensure_system_packages
+ensure_system_packages unicode-data   # its data files are what the Unicode table is tested against
 # The example trainer's tests and the end-to-end pytest need a real cargo.
 ensure_cargo
 mapfile -t pythons < <(find_pythons)
@@ -63,7 +63,27 @@ fi
 run_step "the whole suite again against an ASan + UBSan build" \
     env PYTHON="${pythons[0]}" bash "$ROOT/scripts/sanitize.sh"
 
-run_step "wheel and sdist, installed into a fresh venv" \
+# The portable wheels as a user gets them: built, checked, installed into a fresh venv per
+# interpreter, and the whole suite run against the installed copy.
+wheel_suite() {
+    bash "$ROOT/scripts/build_wheels.sh" || return 1
+    local python version tag wheel venv rc=0
+    for python in "${pythons[@]}"; do
+        version=$(python_version_of "$python")
+        tag="cp${version/./}"
+        wheel=$(ls -t "$ROOT"/dist/solvarinth_trainer-*-"$tag-$tag"-*manylinux_2_17_x86_64.whl | head -1)
+        venv="$logs/wheel-venv-$version"
+        "$python" -m venv "$venv" && "$venv/bin/python" -m pip install -q "$wheel[test]" || return 1
+        # From outside the checkout, so only the installed wheel can be imported.
+        (cd "$logs" && "$venv/bin/python" -c 'import sys, solvarinth_trainer as m; assert m.__file__.startswith(sys.prefix), m.__file__') || return 1
+        say "the whole suite against $(basename "$wheel")"
+        (cd "$logs" && "$venv/bin/python" -m pytest -q -p no:cacheprovider "$ROOT/tests") || rc=1
+    done
+    return $rc
+}
+run_step "portable wheels, each installed into a fresh venv and tested" wheel_suite
+
+run_step "sdist, built from source into a fresh venv" \
     "$venv_python" "$ROOT/scripts/check_dist.py" "$ROOT"
 
 passed=$(cat "$logs"/*.log | grep -oE '[0-9]+ passed' | awk '{s += $1} END {print s + 0}')

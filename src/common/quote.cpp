@@ -1,33 +1,13 @@
-// The double-quoted form of a text, with Unicode properties taken from ICU.
+// The double-quoted form of a text.
 #include "common/quote.hpp"
 
-#include <unicode/uchar.h>
+#include <cstdint>
 
-#include <cstdio>
-
+#include "common/unicode_escape.hpp"
 #include "common/utf8.hpp"
 
 namespace solvarinth {
 namespace {
-
-bool needs_unicode_escape(char32_t c) noexcept {
-    const auto cp = static_cast<UChar32>(c);
-    if (u_hasBinaryProperty(cp, UCHAR_GRAPHEME_EXTEND)) return true;
-    switch (u_charType(cp)) {
-        case U_CONTROL_CHAR:         // Cc
-        case U_FORMAT_CHAR:          // Cf
-        case U_SURROGATE:            // Cs
-        case U_PRIVATE_USE_CHAR:     // Co
-        case U_UNASSIGNED:           // Cn
-        case U_LINE_SEPARATOR:       // Zl
-        case U_PARAGRAPH_SEPARATOR:  // Zp
-            return true;
-        case U_SPACE_SEPARATOR:      // Zs
-            return c != U' ';
-        default:
-            return false;
-    }
-}
 
 const char* simple_escape(char32_t c) noexcept {
     switch (c) {
@@ -41,26 +21,50 @@ const char* simple_escape(char32_t c) noexcept {
     }
 }
 
+// \u{hex}, lower-case digits without leading zeros.
+void append_unicode_escape(std::string& out, char32_t c) {
+    char buf[12];
+    char* p = buf + sizeof buf;
+    *--p = '}';
+    auto v = static_cast<std::uint32_t>(c);
+    do {
+        *--p = "0123456789abcdef"[v & 0xF];
+        v >>= 4;
+    } while (v != 0);
+    *--p = '{';
+    *--p = 'u';
+    *--p = '\\';
+    out.append(p, static_cast<std::size_t>(buf + sizeof buf - p));
+}
+
 }  // namespace
 
 std::string quoted(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size() + 2);
     out += '"';
+    // Characters written as themselves are copied in runs, not one append per character.
+    std::size_t raw_from = 0;
     std::size_t i = 0;
     while (i < utf8.size()) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        if (b >= 0x20 && b < 0x7F && b != '"' && b != '\\') {  // the common case: printable ASCII
+            ++i;
+            continue;
+        }
         const std::size_t start = i;
         const char32_t c = next_code_point(utf8, i);
-        if (const char* esc = simple_escape(c)) {
+        const char* esc = simple_escape(c);
+        if (esc == nullptr && !needs_unicode_escape(c)) continue;
+        out.append(utf8.data() + raw_from, start - raw_from);
+        raw_from = i;
+        if (esc != nullptr) {
             out += esc;
-        } else if (c > U'~' || c < U' ' ? needs_unicode_escape(c) : false) {
-            char buf[16];
-            const int n = std::snprintf(buf, sizeof buf, "\\u{%x}", static_cast<unsigned>(c));
-            out.append(buf, static_cast<std::size_t>(n));
         } else {
-            out.append(utf8.data() + start, i - start);
+            append_unicode_escape(out, c);
         }
     }
+    out.append(utf8.data() + raw_from, utf8.size() - raw_from);
     out += '"';
     return out;
 }

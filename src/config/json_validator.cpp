@@ -60,6 +60,28 @@ struct TextStream {
     const char* head;
 };
 
+}  // namespace
+}  // namespace solvarinth::config
+
+// RapidJSON copies a string's bytes into its stack one call at a time unless the stream type
+// has a bulk copy; without one, clang keeps the stream and stack pointers in memory and that
+// loop dominates the parse. Copies the run up to the next quote, backslash or control byte
+// (the text is NUL-terminated, and NUL is a control byte) in one go.
+template <>
+template <>
+inline void rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, rapidjson::CrtAllocator>::
+    ScanCopyUnescapedString(solvarinth::config::TextStream& is, StackStream<char>& os) {
+    const char* p = is.src;
+    while (*p != '"' && *p != '\\' && static_cast<unsigned char>(*p) >= 0x20) ++p;
+    const auto n = static_cast<SizeType>(p - is.src);
+    if (n == 0) return;
+    std::memcpy(os.Push(n), is.src, n);
+    is.src = p;
+}
+
+namespace solvarinth::config {
+namespace {
+
 bool is_json_space(char c) noexcept { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
@@ -101,7 +123,10 @@ bool number_fits(std::string_view token) {
 // encoded as the bytes of a lone surrogate, and an overflowing number can arrive as infinity.
 class BudgetHandler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, BudgetHandler> {
 public:
-    explicit BudgetHandler(const TextStream& stream) : stream_(stream) {}
+    // escapes_from: the offset of the text's first \u escape (or past its end when none): a
+    // string that closes before it was copied byte for byte from valid UTF-8.
+    BudgetHandler(const TextStream& stream, std::size_t escapes_from)
+        : stream_(stream), escapes_from_(escapes_from) {}
 
     bool StartObject() { return open(); }
     bool StartArray() { return open(); }
@@ -119,6 +144,7 @@ public:
     bool String(const char* str, SizeType length, bool) {
         // Only a \uDC00-style escape can put bad UTF-8 here, and its bytes start with 0xED;
         // the text was checked as a whole already, so most strings need no second look.
+        if (stream_.Tell() <= escapes_from_) return true;
         if (std::memchr(str, 0xED, length) == nullptr || is_valid_utf8(std::string_view(str, length)))
             return true;
         // Reported at the closing quote, the byte at which the string was complete.
@@ -144,6 +170,7 @@ private:
     }
 
     const TextStream& stream_;
+    std::size_t escapes_from_;
     int budget_ = kJsonNestingBudget;
     std::optional<JsonError> error_;
 };
@@ -268,7 +295,8 @@ Pass judge(rapidjson::ParseErrorCode code, const char* text, std::size_t size, s
 
 Pass parse_once(const char* text, std::size_t size) {
     TextStream stream(text);
-    BudgetHandler handler(stream);
+    const std::size_t first_escape = std::string_view(text, size).find("\\u");
+    BudgetHandler handler(stream, first_escape == std::string_view::npos ? size + 1 : first_escape);
     rapidjson::Reader reader;
     const rapidjson::ParseResult result = reader.Parse<rapidjson::kParseStopWhenDoneFlag>(stream, handler);
     if (result.IsError()) {

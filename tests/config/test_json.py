@@ -99,6 +99,10 @@ def test_accepted(write_config, fake_cargo, text):
         ('"\\ud800\\u0041"', "lone leading surrogate in hex escape at line 1 column 13"),
         ('"\\ud800\\uzz"', "invalid escape at line 1 column 10"),
         ('{"\\udfff": 1}', "lone leading surrogate in hex escape at line 1 column 9"),
+        # after strings that close before the text's first \u, an escaped backslash before u, a valid \u
+        ('["plain", "a\\udc00"]', "lone leading surrogate in hex escape at line 1 column 19"),
+        ('["\\\\u", "b\\ud800"]', "lone leading surrogate in hex escape at line 1 column 17"),
+        ('{"k": "\\u00e9", "v": ["x\\udfff"]}', "lone leading surrogate in hex escape at line 1 column 31"),
         ('"a\nb"', CONTROL + " at line 1 column 3"),
         ('"a\tb"', CONTROL + " at line 1 column 3"),
         ('"a\0b"', CONTROL + " at line 1 column 3"),
