@@ -2,6 +2,7 @@
 #include "config/read_file.hpp"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +20,9 @@ constexpr std::string_view kReadFailed = "Failed to read config: ";
 constexpr std::string_view kInvalidUtf8 = "stream did not contain valid UTF-8";
 constexpr std::string_view kOutOfMemory = "out of memory";
 constexpr std::size_t kInitialCapacity = 8192;  // for files that report no size (pipes, /proc)
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+// From this size on, the page faults of a fresh buffer cost more than the read itself.
+constexpr std::size_t kHugeFrom = std::size_t{4} << 20;
 
 Outcome read_failure(std::string_view cause) { return fail(ErrorClass::IO, kReadFailed, cause); }
 
@@ -36,6 +40,19 @@ public:
 private:
     int fd_;
 };
+
+// A block of at least bytes bytes, or null; the size it really has goes to bytes. A large block
+// is aligned to huge pages and advised to use them, so the read faults in one page per 2 MiB
+// instead of one per 4 KiB. The advice is a hint: where the kernel ignores it, nothing changes.
+char* reserve(std::size_t& bytes) noexcept {
+    if (bytes < kHugeFrom) return static_cast<char*>(std::malloc(bytes));
+    const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    void* block = std::aligned_alloc(kHugePage, rounded);
+    if (block == nullptr) return nullptr;
+    ::madvise(block, rounded, MADV_HUGEPAGE);
+    bytes = rounded;
+    return static_cast<char*>(block);
+}
 
 }  // namespace
 
@@ -57,10 +74,11 @@ Outcome read_config_text(const std::string& path, TextBuffer& out) {
     if (::fstat(fd.get(), &st) == 0 && st.st_size > 0) capacity = static_cast<std::size_t>(st.st_size);
     // One spare byte lets the final zero-length read (end of file) land without growing, and
     // holds the terminating NUL afterwards.
-    char* block = static_cast<char*>(std::malloc(capacity + 1));
+    std::size_t bytes = capacity + 1;
+    char* block = reserve(bytes);
     if (block == nullptr) return read_failure(kOutOfMemory);
     out.data_.reset(block);
-    out.capacity_ = capacity;
+    out.capacity_ = bytes - 1;
     out.size_ = 0;
 
     for (;;) {
