@@ -108,7 +108,6 @@ bool after_leading_zero(const char* text, std::size_t size, std::size_t offset) 
     return offset == 1 || !is_number_byte(text[offset - 2]) || text[offset - 2] == '-';
 }
 
-
 JsonError reader_error(rapidjson::ParseErrorCode code, const char* text, std::size_t size, std::size_t offset) {
     using namespace rapidjson;
     switch (code) {
