@@ -41,16 +41,15 @@ private:
     int fd_;
 };
 
-// A block of at least bytes bytes, or null; the size it really has goes to bytes. A large block
-// is aligned to huge pages and advised to use them, so the read faults in one page per 2 MiB
-// instead of one per 4 KiB. The advice is a hint: where the kernel ignores it, nothing changes.
-char* reserve(std::size_t& bytes) noexcept {
+// A block of bytes bytes, or null. A large block starts on a huge-page boundary and is advised
+// to use huge pages, so the read faults in one page per 2 MiB instead of one per 4 KiB. Its size
+// is not rounded up: the kernel backs a partly used last 2 MiB with small pages, so the block
+// costs no memory beyond the file. The advice is a hint: where the kernel ignores it, nothing
+// changes.
+char* reserve(std::size_t bytes) noexcept {
     if (bytes < kHugeFrom) return static_cast<char*>(std::malloc(bytes));
-    const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-    void* block = std::aligned_alloc(kHugePage, rounded);
-    if (block == nullptr) return nullptr;
-    ::madvise(block, rounded, MADV_HUGEPAGE);
-    bytes = rounded;
+    void* block = std::aligned_alloc(kHugePage, bytes);
+    if (block != nullptr) ::madvise(block, bytes, MADV_HUGEPAGE);
     return static_cast<char*>(block);
 }
 
@@ -74,11 +73,10 @@ Outcome read_config_text(const std::string& path, TextBuffer& out) {
     if (::fstat(fd.get(), &st) == 0 && st.st_size > 0) capacity = static_cast<std::size_t>(st.st_size);
     // One spare byte lets the final zero-length read (end of file) land without growing, and
     // holds the terminating NUL afterwards.
-    std::size_t bytes = capacity + 1;
-    char* block = reserve(bytes);
+    char* block = reserve(capacity + 1);
     if (block == nullptr) return read_failure(kOutOfMemory);
     out.data_.reset(block);
-    out.capacity_ = bytes - 1;
+    out.capacity_ = capacity;
     out.size_ = 0;
 
     for (;;) {
