@@ -135,6 +135,7 @@ inline void solvarinth::config::Reader::ScanCopyUnescapedString(solvarinth::conf
 
 namespace solvarinth::config {
 namespace {
+
 constexpr unsigned kParseFlags = rapidjson::kParseStopWhenDoneFlag | rapidjson::kParseInsituFlag;
 
 // RapidJSON's own double conversion is not correctly rounded: it can land on either side of the
