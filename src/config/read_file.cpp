@@ -48,8 +48,11 @@ private:
 // changes.
 char* reserve(std::size_t bytes) noexcept {
     if (bytes < kHugeFrom) return static_cast<char*>(std::malloc(bytes));
-    void* block = std::aligned_alloc(kHugePage, bytes);
-    if (block != nullptr) ::madvise(block, bytes, MADV_HUGEPAGE);
+    // posix_memalign, not aligned_alloc: the latter wants the size to be a multiple of the
+    // alignment, which would mean rounding up.
+    void* block = nullptr;
+    if (::posix_memalign(&block, kHugePage, bytes) != 0) return nullptr;
+    ::madvise(block, bytes, MADV_HUGEPAGE);
     return static_cast<char*>(block);
 }
 
