@@ -1,5 +1,7 @@
 // Profiling driver: runs the config check of the Python-free core on one file, N times, and
-// prints the median time of one check and of its stages (read, UTF-8 check, parse). Used to
+// prints the median time of one check and of its stages (read, UTF-8 check, parse), and for
+// JSON the same RapidJSON reader with a handler that does nothing (the floor the check is
+// measured against). Used to
 // find where time goes when a target in results.md is missed; never part of the test suite.
 //
 //   cmake -S . -B /tmp/core -DSOLVARINTH_MODULE=OFF -DCMAKE_BUILD_TYPE=Release
@@ -16,6 +18,7 @@
 #include <vector>
 
 #include "common/utf8.hpp"
+#include "config/json_reader.hpp"
 #include "config/json_validator.hpp"
 #include "config/read_file.hpp"
 #include "config/validate.hpp"
@@ -31,6 +34,15 @@ double median_us(std::vector<double>& v) {
     return v[v.size() / 2];
 }
 
+// RapidJSON's reader over its own string stream, with the flags the check uses and a handler
+// that accepts everything: what the check would cost if it did nothing of its own.
+bool noop_parse(const char* text) {
+    rapidjson::Reader reader;
+    rapidjson::StringStream stream(text);
+    rapidjson::BaseReaderHandler<> handler;
+    return !reader.Parse<rapidjson::kParseStopWhenDoneFlag>(stream, handler).IsError();
+}
+
 template <typename F>
 double time_us(F&& f) {
     const auto t0 = Clock::now();
@@ -42,7 +54,7 @@ double time_us(F&& f) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s CONFIG [ROUNDS] [stage: all|read|utf8|parse]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s CONFIG [ROUNDS] [stage: all|read|utf8|parse|noop]\n", argv[0]);
         return 2;
     }
     const std::string path = argv[1];
@@ -55,7 +67,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "read failed: %s\n", failed->message.c_str());
         return 1;
     }
-    std::vector<double> whole, read, utf8, parse;
+    std::vector<double> whole, read, utf8, parse, noop;
     for (int i = 0; i < rounds; ++i) {
         if (stage == "all" || stage == "whole") {
             whole.push_back(time_us([&] {
@@ -79,12 +91,18 @@ int main(int argc, char** argv) {
                     (void)config::check_yaml(text.view());
             }));
         }
+        if (json && (stage == "all" || stage == "noop")) {
+            noop.push_back(time_us([&] {
+                if (!noop_parse(text.c_str())) std::fprintf(stderr, "noop parse failed\n");
+            }));
+        }
     }
     std::printf("%s: %zu bytes, %d rounds, medians in us:", path.c_str(), text.view().size(), rounds);
     if (!whole.empty()) std::printf(" validate_config %.1f", median_us(whole));
     if (!read.empty()) std::printf(" read(incl. utf8) %.1f", median_us(read));
     if (!utf8.empty()) std::printf(" utf8 %.1f", median_us(utf8));
     if (!parse.empty()) std::printf(" parse %.1f", median_us(parse));
+    if (!noop.empty()) std::printf(" noop-handler %.1f", median_us(noop));
     std::printf("\n");
     return 0;
 }

@@ -1,92 +1,175 @@
-// JSON validation: RapidJSON's recursive SAX reader, a handler that spends the nesting budget
-// and rejects decoded lone surrogates, and a mapping of RapidJSON's errors to our descriptions.
+// JSON check: RapidJSON's recursive SAX reader run in place over the text, and a handler that
+// spends the nesting budget and stops at what RapidJSON lets through (lone surrogates, numbers
+// at the edge of the double range).
 #include "config/json_validator.hpp"
 
-// RapidJSON measures strings in 32 bits unless told otherwise; a string over 4 GiB would then
-// reach the handler cut short.
-#define RAPIDJSON_NO_SIZETYPEDEFINE
-namespace rapidjson {
-typedef ::std::size_t SizeType;
-}
-#include <rapidjson/error/error.h>
-#include <rapidjson/reader.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
-#include <algorithm>
-#include <cctype>
-#include <cstddef>
 #include <cmath>
-#include <cstring>
+#include <cstddef>
+#include <cstdlib>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "common/decimal.hpp"
-#include "common/utf8.hpp"
+#include "common/fault.hpp"
+#include "config/json_errors.hpp"
+#include "config/json_reader.hpp"
 
 namespace solvarinth::config {
 namespace {
 
+using namespace json;
 using rapidjson::SizeType;
-static_assert(sizeof(SizeType) == sizeof(std::size_t), "string lengths must not wrap at 4 GiB");
 
-constexpr const char* kEofValue = "EOF while parsing a value";
-constexpr const char* kEofList = "EOF while parsing a list";
-constexpr const char* kEofObject = "EOF while parsing an object";
-constexpr const char* kEofString = "EOF while parsing a string";
-constexpr const char* kExpectedValue = "expected value";
-constexpr const char* kExpectedIdent = "expected ident";
-constexpr const char* kTrailingComma = "trailing comma";
-constexpr const char* kTrailingCharacters = "trailing characters";
-constexpr const char* kRecursionLimit = "recursion limit exceeded";
-constexpr const char* kNumberOutOfRange = "number out of range";
-constexpr const char* kInvalidNumber = "invalid number";
-constexpr const char* kInvalidEscape = "invalid escape";
-constexpr const char* kLoneSurrogate = "lone leading surrogate in hex escape";
-constexpr const char* kControlCharacter =
-    "control character (\\u0000-\\u001F) found while parsing a string";
-
-// RapidJSON's own string stream is copied into the parser for speed, which would leave the
-// handler reading a stale position. This one is used by reference, so Tell() is live.
-struct TextStream {
+// The text as RapidJSON's input, read in place: RapidJSON never copies a string and never
+// writes to the buffer. It hands the decoded bytes of each string to Put only so that a lone
+// surrogate can be seen; the handler needs no string's content otherwise.
+//
+// Hazard: RapidJSON works on a copy of this stream inside each parse function (that is what
+// keeps the position in a register, and why the stream must stay this small), so nothing
+// outside the reader may read its position while it runs; handlers report faults by value and
+// the position comes from the parse result.
+class TextStream {
+public:
     using Ch = char;
-    explicit TextStream(const char* text) : src(text), head(text) {}
-    Ch Peek() const { return *src; }
-    Ch Take() { return *src++; }
-    std::size_t Tell() const { return static_cast<std::size_t>(src - head); }
-    Ch* PutBegin() { return nullptr; }
-    void Put(Ch) {}
-    void Flush() {}
-    std::size_t PutEnd(Ch*) { return 0; }
+    TextStream(const char* text, std::size_t size, bool& lone_surrogate)
+        : src_(text), head_(text), end_(text + size), lone_(&lone_surrogate) {}
 
-    const char* src;
-    const char* head;
+    Ch Peek() const { return *src_; }
+    Ch Take() { return *src_++; }
+    std::size_t Tell() const { return static_cast<std::size_t>(src_ - head_); }
+
+    Ch* PutBegin() { return nullptr; }
+    // A decoded byte 0xED starts U+D000..U+DFFF. The text's own bytes arrive one at a time just
+    // after they were taken, so when the byte before the position is not that 0xED, it came
+    // from a \uDxxx escape whose hex digits end there; RapidJSON pairs a high surrogate with
+    // its low one or refuses it, so a second hex digit of 8 or more means a lone low surrogate.
+    void Put(Ch c) {
+        if (c == '\xED' && src_[-1] != '\xED') [[unlikely]]
+            if (src_[-3] >= '8') *lone_ = true;
+    }
+    std::size_t PutEnd(Ch*) { return 1; }  // RapidJSON takes one off for a terminator: length 0
+    void Flush() {}
+
+    // Moves past the string bytes that need no decoding (none of '"', '\\', U+0000-U+001F),
+    // sixteen at a time while sixteen remain; RapidJSON takes the rest byte by byte. Such bytes
+    // cannot make a lone surrogate, so they need not pass through Put.
+    void skip_plain_string() {
+#if defined(__SSE2__)
+        const __m128i quote = _mm_set1_epi8('"'), backslash = _mm_set1_epi8('\\');
+        const __m128i control = _mm_set1_epi8(0x1F);
+        while (end_ - src_ >= 16) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src_));
+            const __m128i stop = _mm_or_si128(
+                _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)),
+                _mm_cmpeq_epi8(_mm_max_epu8(bytes, control), control));  // unsigned byte <= 0x1F
+            const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(stop));
+            if (mask != 0) {
+                src_ += __builtin_ctz(mask);
+                return;
+            }
+            src_ += 16;
+        }
+#endif
+    }
+
+private:
+    const char* src_;
+    const char* head_;
+    const char* end_;
+    bool* lone_;
 };
 
 }  // namespace
 }  // namespace solvarinth::config
 
-// RapidJSON copies a string's bytes into its stack one call at a time unless the stream type
-// has a bulk copy; without one, clang keeps the stream and stack pointers in memory and that
-// loop dominates the parse. Copies the run up to the next quote, backslash or control byte
-// (the text is NUL-terminated, and NUL is a control byte) in one go.
+namespace rapidjson {
+template <>
+struct StreamTraits<solvarinth::config::TextStream> {
+    enum { copyOptimization = 1 };
+};
+}  // namespace rapidjson
+
+namespace solvarinth::config {
+namespace {
+
+// RapidJSON's stack is not used when parsing in place with these flags; should it ever be, a
+// failed allocation ends in the internal fault instead of a write through a null pointer.
+class FaultingAllocator {
+public:
+    static const bool kNeedFree = true;
+    void* Malloc(std::size_t size) { return size ? checked(std::malloc(size)) : nullptr; }
+    void* Realloc(void* block, std::size_t, std::size_t size) {
+        if (size == 0) {
+            std::free(block);
+            return nullptr;
+        }
+        return checked(std::realloc(block, size));
+    }
+    static void Free(void* block) noexcept { std::free(block); }
+
+private:
+    static void* checked(void* block) {
+        if (block == nullptr) fatal("out of memory");
+        return block;
+    }
+};
+
+using Reader = rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, FaultingAllocator>;
+
+}  // namespace
+}  // namespace solvarinth::config
+
+// RapidJSON scans a string's plain bytes through this hook, which it only fills in for its own
+// streams; ours uses the same vector scan.
 template <>
 template <>
-inline void rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, rapidjson::CrtAllocator>::
-    ScanCopyUnescapedString(solvarinth::config::TextStream& is, StackStream<char>& os) {
-    const char* p = is.src;
-    while (*p != '"' && *p != '\\' && static_cast<unsigned char>(*p) >= 0x20) ++p;
-    const auto n = static_cast<SizeType>(p - is.src);
-    if (n == 0) return;
-    std::memcpy(os.Push(n), is.src, n);
-    is.src = p;
+inline void solvarinth::config::Reader::ScanCopyUnescapedString(solvarinth::config::TextStream& is,
+                                                                 solvarinth::config::TextStream&) {
+    is.skip_plain_string();
 }
 
 namespace solvarinth::config {
 namespace {
 
-bool is_json_space(char c) noexcept { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+constexpr unsigned kParseFlags = rapidjson::kParseStopWhenDoneFlag | rapidjson::kParseInsituFlag;
 
-bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
-bool is_number_byte(char c) noexcept {
-    return is_digit(c) || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
+// RapidJSON's own double conversion is not correctly rounded: it can land on either side of the
+// largest double for a value near it. Every number whose result comes this close (a margin far
+// wider than its error) or overflows is decided again from its digits.
+constexpr double kSureFinite = 1.7976931348e308;
+
+// -? (0 | [1-9][0-9]*) (. [0-9]+)? ([eE] [+-]? [0-9]+)? as a prefix of t: its length, or 0.
+std::size_t json_number_length(std::string_view t) noexcept {
+    std::size_t i = t.starts_with('-') ? 1 : 0;
+    const auto digits = [&] {
+        const std::size_t from = i;
+        while (i < t.size() && is_digit(t[i])) ++i;
+        return i - from;
+    };
+    if (i >= t.size() || (t[i] == '0' ? (++i, false) : digits() == 0)) return 0;
+    const std::size_t integer_end = i;
+    if (i < t.size() && t[i] == '.' && (++i, digits() == 0)) return integer_end;
+    const std::size_t fraction_end = i;
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+        ++i;
+        if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+        if (digits() == 0) return fraction_end;
+    }
+    return i;
+}
+
+bool is_json_number(std::string_view t) noexcept { return !t.empty() && json_number_length(t) == t.size(); }
+
+// Whether a number token's value, correctly rounded (to nearest, ties to even), is a finite
+// double; below the range counts as zero. The one rule for every number RapidJSON did not judge.
+bool number_fits(std::string_view token) {
+    if (token.starts_with('-')) token.remove_prefix(1);
+    return decimal_value(token).has_value();
 }
 
 // The end of the run of number bytes starting at offset.
@@ -95,213 +178,81 @@ std::size_t number_end(const char* text, std::size_t size, std::size_t offset) n
     return offset;
 }
 
-// -? (0 | [1-9][0-9]*) (. [0-9]+)? ([eE] [+-]? [0-9]+)?
-bool is_json_number(std::string_view t) noexcept {
-    std::size_t i = t.starts_with('-') ? 1 : 0;
-    const auto digits = [&] {
-        const std::size_t from = i;
-        while (i < t.size() && is_digit(t[i])) ++i;
-        return i - from;
-    };
-    if (i >= t.size() || (t[i] == '0' ? (++i, false) : digits() == 0)) return false;
-    if (i < t.size() && t[i] == '.' && (++i, digits() == 0)) return false;
-    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
-        ++i;
-        if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-        if (digits() == 0) return false;
-    }
-    return i == t.size();
-}
+// Why the handler stopped the reader.
+enum class Stop { None, Nesting, Number, LoneSurrogate };
 
-// Whether a number token's magnitude fits a double (below the range counts as zero).
-bool number_fits(std::string_view token) {
-    if (token.starts_with('-')) token.remove_prefix(1);
-    return decimal_value(token).has_value();
-}
-
-// Spends the nesting budget and catches what RapidJSON lets through: a \uDC00-style escape is
-// encoded as the bytes of a lone surrogate, and an overflowing number can arrive as infinity.
+// Does per value only what RapidJSON leaves open: spends the nesting budget, stops at a string
+// that decoded to a lone surrogate, and at a number whose value RapidJSON may have misjudged.
 class BudgetHandler : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, BudgetHandler> {
 public:
-    // escapes_from: the offset of the text's first \u escape (or past its end when none): a
-    // string that closes before it was copied byte for byte from valid UTF-8.
-    BudgetHandler(const TextStream& stream, std::size_t escapes_from)
-        : stream_(stream), escapes_from_(escapes_from) {}
-
     bool StartObject() { return open(); }
     bool StartArray() { return open(); }
     bool EndObject(SizeType) { return close(); }
     bool EndArray(SizeType) { return close(); }
-    bool Double(double d) {
-        if (std::isfinite(d)) return true;
-        // RapidJSON's fast conversion can round a value just below the limit up to infinity.
-        const std::size_t end = stream_.Tell();
-        std::size_t start = end;
-        while (start > 0 && is_number_byte(stream_.head[start - 1])) --start;
-        if (number_fits(std::string_view(stream_.head + start, end - start))) return true;
-        return stop(kNumberOutOfRange, end - 1);
-    }
-    bool String(const char* str, SizeType length, bool) {
-        // Only a \uDC00-style escape can put bad UTF-8 here, and its bytes start with 0xED;
-        // the text was checked as a whole already, so most strings need no second look.
-        if (stream_.Tell() <= escapes_from_) return true;
-        if (std::memchr(str, 0xED, length) == nullptr || is_valid_utf8(std::string_view(str, length)))
-            return true;
-        // Reported at the closing quote, the byte at which the string was complete.
-        return stop(kLoneSurrogate, stream_.Tell() - 1);
-    }
-    bool Key(const char* str, SizeType length, bool copy) { return String(str, length, copy); }
+    bool Double(double d) { return std::fabs(d) < kSureFinite || stop(Stop::Number); }
+    bool String(const char*, SizeType, bool) { return !lone_surrogate || stop(Stop::LoneSurrogate); }
+    bool Key(const char*, SizeType, bool) { return !lone_surrogate || stop(Stop::LoneSurrogate); }
 
-    const std::optional<JsonError>& error() const noexcept { return error_; }
+    Stop stopped() const noexcept { return stop_; }
+    bool lone_surrogate = false;  // set by the stream when a string decodes to one
 
 private:
-    bool open() {
-        // Called just after the bracket was consumed; the error belongs to the bracket itself.
-        if (--budget_ == 0) return stop(kRecursionLimit, stream_.Tell() - 1);
-        return true;
-    }
+    bool open() { return --budget_ != 0 || stop(Stop::Nesting); }
     bool close() {
         ++budget_;
         return true;
     }
-    bool stop(const char* description, std::size_t offset) {
-        error_ = JsonError{description, offset};
+    bool stop(Stop why) {
+        stop_ = why;
         return false;
     }
 
-    const TextStream& stream_;
-    std::size_t escapes_from_;
     int budget_ = kJsonNestingBudget;
-    std::optional<JsonError> error_;
+    Stop stop_ = Stop::None;
 };
 
-// The last byte before offset that is not JSON whitespace, or NUL when there is none.
-char previous_token(const char* text, std::size_t offset) noexcept {
-    while (offset > 0 && is_json_space(text[offset - 1])) --offset;
-    return offset > 0 ? text[offset - 1] : '\0';
-}
-
-// True when the digit at offset follows a number that is a lone 0 ("01", "-01"): RapidJSON
-// ends the number after the 0, callers read it as one bad number.
-bool after_leading_zero(const char* text, std::size_t size, std::size_t offset) noexcept {
-    if (offset >= size || !is_digit(text[offset]) || offset == 0 || text[offset - 1] != '0') return false;
-    return offset == 1 || !is_number_byte(text[offset - 2]) || text[offset - 2] == '-';
-}
-
-bool is_letter(char c) noexcept { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-// RapidJSON reports a bad value at the byte it could not use; tell apart a misspelt literal,
-// a bad number and a stray token the way callers expect to read them.
-const char* describe_invalid_value(const char* text, std::size_t size, std::size_t offset) {
-    if (offset == size) return previous_token(text, offset) == '[' ? kEofList : kEofValue;
-    const char here = text[offset];
-    if (offset > 0 && text[offset - 1] == '-') return kInvalidNumber;
-    std::size_t start = offset;
-    while (start > 0 && is_letter(text[start - 1])) --start;
-    if (start < offset && std::strchr("tfn", text[start]) != nullptr) return kExpectedIdent;
-    if (here == ']' && previous_token(text, offset) == ',') return kTrailingComma;
-    return kExpectedValue;
-}
-
-const char* describe(rapidjson::ParseErrorCode code, const char* text, std::size_t size,
-                     std::size_t offset) {
-    using namespace rapidjson;
-    const bool at_end = offset >= size;
-    if (at_end && code != kParseErrorValueInvalid && previous_token(text, offset) == ',')
-        return kEofValue;
-    switch (code) {
-        case kParseErrorDocumentEmpty:
-            return at_end ? kEofValue : kExpectedValue;
-        case kParseErrorValueInvalid:
-            return describe_invalid_value(text, size, offset);
-        case kParseErrorObjectMissName:
-            if (at_end) return kEofObject;
-            return text[offset] == '}' ? kTrailingComma : "key must be a string";
-        case kParseErrorObjectMissColon:
-            return at_end ? kEofObject : "expected `:`";
-        case kParseErrorObjectMissCommaOrCurlyBracket:
-            if (after_leading_zero(text, size, offset)) return kInvalidNumber;
-            return at_end ? kEofObject : "expected `,` or `}`";
-        case kParseErrorArrayMissCommaOrSquareBracket:
-            if (after_leading_zero(text, size, offset)) return kInvalidNumber;
-            return at_end ? kEofList : "expected `,` or `]`";
-        case kParseErrorStringUnicodeEscapeInvalidHex:
-            return kInvalidEscape;
-        case kParseErrorStringUnicodeSurrogateInvalid:
-            return kLoneSurrogate;
-        case kParseErrorStringEscapeInvalid:
-            if (text[offset] != '\\') return kControlCharacter;
-            return offset + 1 >= size ? kEofString : kInvalidEscape;
-        case kParseErrorStringMissQuotationMark:
-            return at_end ? kEofString : kControlCharacter;
-        case kParseErrorStringInvalidEncoding:
-            return "invalid unicode code point";
-        case kParseErrorNumberTooBig:
-            return kNumberOutOfRange;
-        case kParseErrorNumberMissFraction:
-        case kParseErrorNumberMissExponent:
-            return at_end ? kEofValue : kInvalidNumber;
-        default:
-            return "syntax error";
-    }
-}
-
-// The byte at fault in a \uXXXX escape (with the \uXXXX that a high surrogate needs) whose
-// backslash is at offset: the first byte that breaks the pattern, the escape's last byte when
-// the pattern holds but the surrogates do not pair, or size when the text ends first.
-std::size_t escape_fault(const char* text, std::size_t size, std::size_t offset) {
-    static constexpr std::string_view pattern = "\\uHHHH\\uHHHH";
-    for (std::size_t k = 0; k < pattern.size(); ++k) {
-        if (offset + k >= size) return size;
-        const char c = text[offset + k];
-        const bool ok = pattern[k] == 'H' ? std::isxdigit(static_cast<unsigned char>(c)) != 0 : c == pattern[k];
-        if (!ok) return offset + k;
-    }
-    return offset + pattern.size() - 1;
-}
-
-// One pass of RapidJSON over the text: the error, or the offset of a number that RapidJSON
-// refused by its digit count although its value fits a double.
+// One pass of RapidJSON over the text: the error, or the offset of a number whose value fits a
+// double although RapidJSON refused it (by its digit or exponent count) or doubted it.
 struct Pass {
     std::optional<JsonError> error;
     std::optional<std::size_t> refused_number;
 };
 
-// RapidJSON reports escapes at their backslash and long numbers at their first byte; move
-// those to the byte at fault.
-Pass judge(rapidjson::ParseErrorCode code, const char* text, std::size_t size, std::size_t offset) {
-    using namespace rapidjson;
-    switch (code) {
-        case kParseErrorStringUnicodeEscapeInvalidHex:
-        case kParseErrorStringUnicodeSurrogateInvalid: {
-            const std::size_t at = escape_fault(text, size, offset);
-            if (at >= size) return {JsonError{kEofString, size}, {}};
-            return {JsonError{describe(code, text, size, at), at}, {}};
-        }
-        case kParseErrorStringEscapeInvalid:
-            if (text[offset] == '\\' && offset + 1 < size) return {JsonError{kInvalidEscape, offset + 1}, {}};
-            break;
-        case kParseErrorNumberTooBig: {
-            const std::size_t end = number_end(text, size, offset);
-            const std::string_view token(text + offset, end - offset);
-            if (is_json_number(token) && number_fits(token)) return {{}, offset};
-            return {JsonError{kNumberOutOfRange, end - 1}, {}};
-        }
-        default:
+// A number RapidJSON could not judge, starting at offset, whose well-formed part ends at end.
+Pass judge_number(const char* text, std::size_t offset, std::size_t end) {
+    const std::string_view token(text + offset, end - offset);
+    if (is_json_number(token) && number_fits(token)) return {{}, offset};
+    return {JsonError{kNumberOutOfRange, end - 1}, {}};
+}
+
+// Where the reader stopped at the handler's request: RapidJSON gives the offset after the
+// bracket or the closing quote, and the first byte of a number.
+Pass handler_stop(Stop why, const char* text, std::size_t size, std::size_t offset) {
+    switch (why) {
+        case Stop::Nesting:
+            return {JsonError{kRecursionLimit, offset - 1}, {}};
+        case Stop::LoneSurrogate:
+            return {JsonError{kLoneSurrogate, offset - 1}, {}};
+        case Stop::Number:
+            return judge_number(text, offset, offset + json_number_length({text + offset, size - offset}));
+        case Stop::None:
             break;
     }
-    return {JsonError{describe(code, text, size, offset), offset}, {}};
+    fatal("JSON reader stopped without a reason");
 }
 
 Pass parse_once(const char* text, std::size_t size) {
-    TextStream stream(text);
-    const std::size_t first_escape = std::string_view(text, size).find("\\u");
-    BudgetHandler handler(stream, first_escape == std::string_view::npos ? size + 1 : first_escape);
-    rapidjson::Reader reader;
-    const rapidjson::ParseResult result = reader.Parse<rapidjson::kParseStopWhenDoneFlag>(stream, handler);
+    BudgetHandler handler;
+    TextStream stream(text, size, handler.lone_surrogate);
+    Reader reader;
+    const rapidjson::ParseResult result = reader.Parse<kParseFlags>(stream, handler);
     if (result.IsError()) {
-        if (result.Code() == rapidjson::kParseErrorTermination && handler.error()) return {handler.error(), {}};
-        return judge(result.Code(), text, size, result.Offset());
+        const std::size_t offset = result.Offset();
+        if (result.Code() == rapidjson::kParseErrorTermination)
+            return handler_stop(handler.stopped(), text, size, offset);
+        if (result.Code() == rapidjson::kParseErrorNumberTooBig)
+            return judge_number(text, offset, number_end(text, size, offset));
+        return {reader_error(result.Code(), text, size, offset), {}};
     }
     std::size_t rest = stream.Tell();
     while (rest < size && is_json_space(text[rest])) ++rest;
@@ -310,11 +261,11 @@ Pass parse_once(const char* text, std::size_t size) {
     return {};
 }
 
-// Writes the number token at offset as 0 followed by blanks, keeping every position.
+// Writes the well-formed number at offset as 0 followed by blanks, keeping every position.
 void write_as_zero(std::string& text, std::size_t offset) {
-    const std::size_t end = number_end(text.data(), text.size(), offset);
+    const std::size_t length = json_number_length(std::string_view(text).substr(offset));
     text[offset] = '0';
-    std::fill(text.begin() + static_cast<std::ptrdiff_t>(offset) + 1, text.begin() + static_cast<std::ptrdiff_t>(end), ' ');
+    if (length > 1) text.replace(offset + 1, length - 1, length - 1, ' ');
 }
 
 // Rewrites, outside strings, every well-formed number whose value fits a double as 0.
@@ -341,9 +292,9 @@ void write_fitting_numbers_as_zero(std::string& text) {
 std::optional<JsonError> check_json(const char* text, std::size_t size) {
     Pass pass = parse_once(text, size);
     if (!pass.refused_number) return pass.error;
-    // RapidJSON refuses some numbers by their digit or exponent count before it knows their
-    // value (0e400, a 400-digit integer below the double limit). Check a copy in which such
-    // numbers read 0, at the same length, so that every position stays where it was.
+    // Some numbers RapidJSON cannot judge itself (0e400, a 400-digit integer below the double
+    // limit, a value next to the largest double). Check a copy in which every number that fits
+    // reads 0, at the same length, so that every position stays where it was.
     std::string copy(text, size);
     write_fitting_numbers_as_zero(copy);
     for (;;) {
@@ -351,19 +302,6 @@ std::optional<JsonError> check_json(const char* text, std::size_t size) {
         if (!pass.refused_number) return pass.error;
         write_as_zero(copy, *pass.refused_number);  // one the rewrite missed: never seen, but safe
     }
-}
-
-Diagnostic describe_json_error(const char* text, std::size_t size, const JsonError& error) {
-    const std::size_t offset = std::min(error.offset, size);
-    std::size_t line = 1, line_start = 0;
-    for (const char* p = text; (p = static_cast<const char*>(std::memchr(p, '\n', text + offset - p)));) {
-        ++line;
-        line_start = static_cast<std::size_t>(++p - text);
-    }
-    const std::size_t column = offset - line_start + (offset < size ? 1 : 0);
-    Diagnostic message{error.description, std::nullopt};
-    append_position(message, TextPosition{line, column});
-    return message;
 }
 
 }  // namespace solvarinth::config

@@ -19,8 +19,9 @@ struct JsonError {
 inline constexpr int kJsonNestingBudget = 128;
 
 // Checks that text holds exactly one JSON value (RFC 8259, no extensions) and nothing but
-// whitespace after it. text[size] must be a NUL byte; NUL bytes inside the text are allowed
-// and rejected as the grammar says.
+// whitespace after it. text must be valid UTF-8 and text[size] a NUL byte; NUL bytes inside
+// the text are allowed and rejected as the grammar says. Allocates nothing unless a number
+// needs a second look (then one copy of the text).
 std::optional<JsonError> check_json(const char* text, std::size_t size);
 
 // "<description> at line L column C": lines count from 1, the column is the 1-based column of

@@ -173,3 +173,21 @@ def test_unsized_file_is_read_whole(fake_cargo, tmp_path):
         assert train_from_config(str(fifo), "out", 1, 1) is None
     finally:
         os.waitpid(pid, 0)
+
+
+MIB = 1 << 20
+
+
+@pytest.mark.parametrize("size", [4 * MIB - 2, 4 * MIB - 1, 4 * MIB, 6 * MIB + 1])
+@pytest.mark.parametrize("last", [b"]", b"\xff", b"}"])
+def test_large_files_are_read_to_their_last_byte(write_config, fake_cargo, size, last):
+    # Sizes around the point where the reader switches to a huge-page buffer; the verdict
+    # depends on the very last byte only.
+    body = b"[" + b" " * (size - 2)
+    path = write_config("c.json", body + last)
+    if last == b"]":
+        assert train_from_config(path, "out", 1, 1) is None
+    elif last == b"\xff":
+        expect(OSError, READ_FAILED + "stream did not contain valid UTF-8", path)
+    else:
+        expect(ValueError, f"Invalid JSON config: expected value at line 1 column {size}", path)

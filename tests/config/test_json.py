@@ -27,6 +27,7 @@ def nested(depth):
         "10", "-0", "0.5", "1e01",
         '"\\ud83d\\ude00 \\u00e9 \\n \\/ \\\\"',     # escapes, a surrogate pair
         '"\u00e9\U0001F600"',
+        '["\\ud7ff\\uD000", "\ud7a3\ud000", {"\ud7a3\\u00ed": "\\\\udc00"}]',  # U+D000-D7FF, raw and escaped
         nested(127),
         "[" * 63 + "{" + '"k":' + "[" * 63 + "]" * 63 + "}" + "]" * 63,  # 127 mixed levels
     ],
@@ -103,6 +104,8 @@ def test_accepted(write_config, fake_cargo, text):
         ('["plain", "a\\udc00"]', "lone leading surrogate in hex escape at line 1 column 19"),
         ('["\\\\u", "b\\ud800"]', "lone leading surrogate in hex escape at line 1 column 17"),
         ('{"k": "\\u00e9", "v": ["x\\udfff"]}', "lone leading surrogate in hex escape at line 1 column 31"),
+        ('["\ud7a3\\uDCfF"]', "lone leading surrogate in hex escape at line 1 column 12"),
+        ('{"a": "\\ud7ff\\uDE00x"}', "lone leading surrogate in hex escape at line 1 column 21"),
         ('"a\nb"', CONTROL + " at line 1 column 3"),
         ('"a\tb"', CONTROL + " at line 1 column 3"),
         ('"a\0b"', CONTROL + " at line 1 column 3"),
@@ -123,3 +126,45 @@ def test_hostile_nesting_stops_at_the_budget(write_config, fake_cargo):
 def test_huge_string_is_accepted(write_config, fake_cargo):
     path = write_config("big.json", '{"blob": "' + "x" * 20_000_000 + '"}')
     assert train_from_config(path, "out", 1, 1) is None
+
+
+def _decimal(n, sign=""):
+    """n written as d.ddd...e308, the same value as the integer n (which has 309 digits)."""
+    digits = str(n)
+    return f"{sign}{digits[0]}.{digits[1:]}e{len(digits) - 1}"
+
+
+MAX = int(float.fromhex("0x1.fffffffffffffp+1023"))  # the largest double, exactly
+HALFWAY = 2 ** 1024 - 2 ** 970  # between the largest double and 2**1024: rounds to even, i.e. up
+
+
+@pytest.mark.parametrize(
+    "token",
+    [
+        str(MAX), "-" + str(MAX), _decimal(MAX), _decimal(MAX, "-"),
+        str(HALFWAY - 1), "-" + str(HALFWAY - 1), _decimal(HALFWAY - 1),
+        "1.7976931348623158e308",  # below the halfway point
+        "17976931348623157" + "0" * 292, "17976931348623157" + "7" * 292,
+        "1" + "0" * 308 + ".5e0", "0." + "0" * 400 + "17976931348623157e709",
+    ],
+)
+def test_largest_doubles_are_accepted(write_config, fake_cargo, token):
+    assert train_from_config(write_config("c.json", f"[{token}]"), "out", 1, 1) is None
+
+
+@pytest.mark.parametrize(
+    "token",
+    [
+        str(HALFWAY), "-" + str(HALFWAY), _decimal(HALFWAY), _decimal(HALFWAY, "-"),
+        str(HALFWAY + 1), _decimal(HALFWAY + 1), str(2 ** 1024), "-" + str(2 ** 1024), _decimal(2 ** 1024),
+        "17976931348623159" + "0" * 292, "-17976931348623159" + "0" * 292, "1.7976931348623159e308",
+        "1.797693134862315807937289714053034150799341327100378269361737789804449682927647509466490179775872070963302864166928879109465555478519404026306574886715058206819089020007083836762738548458177115317644757302700698555713669596228429148198608349364752927190741684443655107043427115596995080930428801779041744977920000001e308",
+        "17976931348623158" + "9" * 292,
+    ],
+)
+def test_values_rounding_past_the_largest_double_are_out_of_range(write_config, fake_cargo, token):
+    # Reported at the number's last byte, wherever it stands.
+    path = write_config("c.json", f'{{"k": [0, {token}]}}')
+    column = len('{"k": [0, ') + len(token)
+    raises_exactly(ValueError, f"{PREFIX}number out of range at line 1 column {column}", train_from_config, path, "out", 1, 1)
+    assert fake_cargo.argv() is None

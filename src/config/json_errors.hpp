@@ -1,0 +1,34 @@
+// What a JSON failure is called and where it points: the descriptions callers read, and the
+// translation of RapidJSON's error codes and offsets into them.
+#pragma once
+
+#include <cstddef>
+
+#include "config/json_reader.hpp"
+#include "config/json_validator.hpp"
+#include "config/nesting.hpp"
+
+namespace solvarinth::config::json {
+
+// Descriptions the check itself decides on; the rest come from reader_error.
+inline constexpr const char* kTrailingCharacters = "trailing characters";
+inline constexpr const char* kNumberOutOfRange = "number out of range";
+inline constexpr const char* kInvalidNumber = "invalid number";
+inline constexpr const char* kLoneSurrogate = "lone leading surrogate in hex escape";
+
+inline bool is_json_space(char c) noexcept { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+inline bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
+inline bool is_number_byte(char c) noexcept {
+    return is_digit(c) || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
+}
+
+// True when the digit at offset follows a number that is a lone 0 ("01", "-01"): RapidJSON
+// ends the number after the 0, callers read it as one bad number.
+bool after_leading_zero(const char* text, std::size_t size, std::size_t offset) noexcept;
+
+// The error for a RapidJSON failure other than a number it refused or a handler stop, moved
+// from where RapidJSON noticed it to the byte at fault (escapes are reported at their
+// backslash, for instance).
+JsonError reader_error(rapidjson::ParseErrorCode code, const char* text, std::size_t size, std::size_t offset);
+
+}  // namespace solvarinth::config::json
