@@ -63,9 +63,9 @@ int start(const std::vector<std::string>& argv, pid_t* pid) {
 // Waits for the child to end. A signal arriving meanwhile (EINTR) must not end the wait: the
 // interpreter only notes it in its handler and runs the Python-level handler after we return.
 // Another thread of the process that reaps any child (waitpid(-1), wait()) can take this
-// child's status first; then waitpid fails with ECHILD and the wait fails with it. With SIGCHLD ignored the kernel reaps the
-// child itself and waitpid fails with ECHILD once it has ended.
-int wait_for(pid_t pid, int* status) {
+// child's status first; then waitpid fails with ECHILD and the wait fails with it. With SIGCHLD
+// ignored the kernel reaps the child itself and waitpid fails with ECHILD once it has ended.
+int wait_for(pid_t pid, int* status) noexcept {
     for (;;) {
         if (::waitpid(pid, status, 0) == pid) return 0;
         if (errno != EINTR) return errno;
@@ -81,17 +81,16 @@ Outcome start_trainer(const TrainerLaunchRequest& request, Child* child) {
     return std::nullopt;
 }
 
-Outcome wait_trainer(Child child) {
-    int status = 0;
-    if (int rc = wait_for(child.pid, &status)) return launch_failure(os_error_text(rc));
-    if (status == 0) return std::nullopt;
-    return fail(ErrorClass::Runtime, kExited, status_text(status));
+ChildEnd wait_child(Child child) noexcept {
+    ChildEnd end;
+    end.error = wait_for(child.pid, &end.status);
+    return end;
 }
 
-Outcome launch_trainer(const TrainerLaunchRequest& request) {
-    Child child;
-    if (Outcome failed = start_trainer(request, &child)) return failed;
-    return wait_trainer(child);
+Outcome judge_end(ChildEnd end) {
+    if (end.error != 0) return launch_failure(os_error_text(end.error));
+    if (end.status == 0) return std::nullopt;
+    return fail(ErrorClass::Runtime, kExited, status_text(end.status));
 }
 
 }  // namespace solvarinth::launch

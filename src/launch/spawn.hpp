@@ -1,4 +1,4 @@
-// launch_trainer: start cargo with the fixed command line, wait for it and judge its status.
+// The trainer launch: start cargo with the fixed command line, wait for it, judge its status.
 #pragma once
 
 #include <sys/types.h>
@@ -8,7 +8,7 @@
 
 namespace solvarinth::launch {
 
-// A started, not yet reaped child. Only wait_trainer consumes it; dropping one unwaited leaves
+// A started, not yet reaped child. Only wait_child consumes it; dropping one unwaited leaves
 // a zombie, so callers run nothing that can fail between the two calls.
 struct Child {
     pid_t pid = -1;
@@ -18,12 +18,19 @@ struct Child {
 // returned; on failure no child is left behind.
 Outcome start_trainer(const TrainerLaunchRequest& request, Child* child);
 
-// Blocks until the child has ended, retrying through signals, and judges its status. Touches
-// nothing but its argument and the calling thread's errno, so callers may run it outside any
-// lock of theirs and from several threads at once.
-Outcome wait_trainer(Child child);
+// How the wait for a child ended: error 0 and the status word, or the errno of the failed wait.
+// Plain data, so that it can be made and carried where no lock is held and nothing may allocate.
+struct ChildEnd {
+    int error = 0;
+    int status = 0;
+};
 
-// start_trainer then wait_trainer, for callers with no lock to let go of around the wait.
-Outcome launch_trainer(const TrainerLaunchRequest& request);
+// Blocks until the child has ended, retrying through signals. Allocates nothing and touches only
+// its argument and the calling thread's errno, so callers may run it outside any lock of theirs
+// and from several threads at once.
+ChildEnd wait_child(Child child) noexcept;
+
+// Success for a normal exit with code 0; otherwise the failure the caller reports.
+Outcome judge_end(ChildEnd end);
 
 }  // namespace solvarinth::launch

@@ -37,21 +37,6 @@ private:
     PyObject* p_ = nullptr;
 };
 
-// Lets other Python threads run while the owner blocks in a system call, and takes the
-// interpreter lock back when it goes. Nothing may touch a Python object while one is alive.
-// Taking the lock back during finalization ends a non-main thread through pthread_exit, a forced
-// unwind out of the destructor: hence noexcept(false), and no noexcept frame may enclose one.
-class ReleasedLock {
-public:
-    ReleasedLock() noexcept : state_(PyEval_SaveThread()) {}
-    ReleasedLock(const ReleasedLock&) = delete;
-    ReleasedLock& operator=(const ReleasedLock&) = delete;
-    ~ReleasedLock() noexcept(false) { PyEval_RestoreThread(state_); }
-
-private:
-    PyThreadState* state_;
-};
-
 // Takes the pending exception; an API call that failed without setting one becomes the
 // SystemError the rest of the module reports in that case.
 Ref take_error() noexcept;

@@ -36,25 +36,38 @@ bool check_and_start(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
     return false;
 }
 
-}  // namespace
+// The argument-to-spawn half, with the lock held; no C++ exception leaves it.
+[[gnu::noinline]] bool start_checked(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
+                                     launch::Child* child) noexcept {
+    return no_unwind([&] { return check_and_start(args, nargs, kwnames, child); });
+}
 
-// Deliberately not noexcept, and the lock is taken back outside no_unwind: a daemon thread that
-// takes it back while the interpreter finalizes is ended there by pthread_exit, whose forced
-// unwind must pass through these frames (a noexcept frame or a catch-all would abort the process).
-PyObject* train_from_config(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    launch::Child child;
-    if (!no_unwind([&] { return check_and_start(args, nargs, kwnames, &child); })) return nullptr;
-    Outcome outcome;
-    {
-        // A signal meanwhile only sets the interpreter's flag; its Python handler runs once this
-        // call has returned, as with the lock held.
-        ReleasedLock unlocked;
-        outcome = no_unwind([&] { return launch::wait_trainer(child); });
-    }
+// None, or the one exception for how the trainer ended; the lock is held again.
+[[gnu::noinline]] PyObject* finish(launch::ChildEnd end) noexcept {
     return no_unwind([&]() -> PyObject* {
-        if (outcome) return raise(*outcome);
+        if (Outcome failed = launch::judge_end(end)) return raise(*failed);
         Py_RETURN_NONE;
     });
+}
+
+}  // namespace
+
+// Hazard: a daemon thread that takes the lock back while the interpreter finalizes is ended
+// right there by pthread_exit, whose forced unwind (glibc's unwinder) passes through this frame.
+// So this frame must give a C++ runtime nothing to do: it is not noexcept (that would abort the
+// process), holds no object with a destructor and inlines no try block (either would hand
+// glibc's unwind context to our C++ runtime's personality routine, which in the portable wheel
+// is a statically linked libc++abi that cannot read it and crashes). The work with objects
+// happens in the two helpers above, before the lock is let go and after it is back.
+PyObject* train_from_config(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    launch::Child child;
+    if (!start_checked(args, nargs, kwnames, &child)) return nullptr;
+    // A signal meanwhile only sets the interpreter's flag; its Python handler runs once this
+    // call has returned, as with the lock held.
+    PyThreadState* const saved = PyEval_SaveThread();
+    const launch::ChildEnd end = launch::wait_child(child);
+    PyEval_RestoreThread(saved);
+    return finish(end);
 }
 
 }  // namespace solvarinth::py
