@@ -37,11 +37,11 @@ print({done!r})
 @pytest.fixture
 def kernel(tmp_path, fake_cargo, monkeypatch):
     """A kernel of this very interpreter, under a kernelspec of our own so that no installed
-    "python3" spec of another interpreter is picked up. It inherits the fake cargo's PATH."""
-    spec = tmp_path / "jupyter" / "kernels" / "solvarinth-test"
-    spec.mkdir(parents=True)
+    "python3" kernel of another interpreter is picked up. It inherits the fake cargo's PATH."""
+    kernel_dir = tmp_path / "jupyter" / "kernels" / "solvarinth-test"
+    kernel_dir.mkdir(parents=True)
     argv = [sys.executable, "-m", "ipykernel_launcher", "-f", "{connection_file}"]
-    (spec / "kernel.json").write_text(json.dumps({"argv": argv, "display_name": "test", "language": "python"}))
+    (kernel_dir / "kernel.json").write_text(json.dumps({"argv": argv, "display_name": "test", "language": "python"}))
     monkeypatch.setenv("JUPYTER_PATH", str(tmp_path / "jupyter"))
     monkeypatch.setenv("JUPYTER_RUNTIME_DIR", str(tmp_path / "runtime"))
     monkeypatch.setenv("FAKE_CARGO_OUTPUT_BYTES", str(OUTPUT_BYTES))

@@ -12,9 +12,9 @@ from pathlib import Path
 import pytest
 
 ROOT = Path(__file__).resolve().parents[2]
-spec = importlib.util.spec_from_file_location("check_wheel", ROOT / "scripts" / "check_wheel.py")
-check_wheel = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(check_wheel)
+loader = importlib.util.spec_from_file_location("check_wheel", ROOT / "scripts" / "check_wheel.py")
+check_wheel = importlib.util.module_from_spec(loader)
+loader.loader.exec_module(check_wheel)
 
 DIST_INFO = "solvarinth_trainer-0.1.4.dist-info"
 MODULE = "solvarinth_trainer.cpython-312-x86_64-linux-gnu.so"
