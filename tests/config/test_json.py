@@ -30,6 +30,9 @@ def nested(depth):
         '["\\ud7ff\\uD000", "\ud7a3\ud000", {"\ud7a3\\u00ed": "\\\\udc00"}]',  # U+D000-D7FF, raw and escaped
         nested(127),
         "[" * 63 + "{" + '"k":' + "[" * 63 + "]" * 63 + "}" + "]" * 63,  # 127 mixed levels
+        # every kind of white space, alone and in runs, between every kind of token
+        '{\t"a"\r:\n[\t1\r,\r\n2 ,"s"\t,{ }\n,[\r]\t]\r\n,\t"b" : true\n}',
+        "[" + " \t\r\n" * 20 + "1" + "\n" * 33 + "]",
     ],
 )
 def test_accepted(write_config, fake_cargo, text):
@@ -107,6 +110,13 @@ def test_accepted(write_config, fake_cargo, text):
         ('["\ud7a3\\uDCfF"]', "lone leading surrogate in hex escape at line 1 column 12"),
         ('{"a": "\\ud7ff\\uDE00x"}', "lone leading surrogate in hex escape at line 1 column 21"),
         ('"a\nb"', CONTROL + " at line 1 column 3"),
+        # positions after runs of white space of each kind, short and longer than 16 bytes
+        ("[1,\t\r\n\t]", "trailing comma at line 2 column 2"),
+        ("[" + " " * 40 + "x]", "expected value at line 1 column 42"),
+        ('{"a":' + "\t" * 17 + "}", "expected value at line 1 column 23"),
+        ("[1" + "\r" * 20 + " 2]", "expected `,` or `]` at line 1 column 24"),
+        ("{" + "\n" * 18 + "1:2}", "key must be a string at line 19 column 1"),
+        ("[1, " + " " * 30, "EOF while parsing a value at line 1 column 34"),
         ('"a\tb"', CONTROL + " at line 1 column 3"),
         ('"a\0b"', CONTROL + " at line 1 column 3"),
     ],
