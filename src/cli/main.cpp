@@ -9,6 +9,7 @@
 
 #include "cli/options.hpp"
 #include "cli/report.hpp"
+#include "common/fault.hpp"
 #include "common/version.hpp"
 #include "config/validate.hpp"
 
@@ -76,5 +77,6 @@ int run(int argc, char** argv) {
 int main(int argc, char** argv) {
     // A write to a closed pipe must become EPIPE, not a silent death by signal with status 141.
     ::signal(SIGPIPE, SIG_IGN);
-    return run(argc, argv);
+    // Memory exhaustion in the parsers ends in the same internal-fault diagnostic as in the module.
+    return solvarinth::no_unwind([&] { return run(argc, argv); });
 }

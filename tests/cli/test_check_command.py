@@ -247,3 +247,20 @@ def test_a_closed_pipe_ends_the_command_quietly(check_command, tmp_path):
     _, err = process.communicate(timeout=60)
     assert process.returncode == 1 and process.returncode != -signal.SIGPIPE
     assert err == b""
+
+
+@importlib.import_module("test_memory").pytestmark
+def test_memory_exhaustion_ends_in_the_internal_fault(check_command, tmp_path):
+    """Out of memory in a parser aborts with the module's diagnostic, not a bare C++ terminate."""
+    import resource
+
+    dense = tmp_path / "dense.yaml"
+    dense.write_bytes(b"[" + b"[]," * 4_000_000 + b"[]]")
+    limit = 160 << 20
+
+    def limited():
+        resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
+
+    proc = run(check_command, str(dense), preexec_fn=limited)
+    assert proc.returncode == -signal.SIGABRT, (proc.returncode, proc.stderr[-2000:])
+    assert proc.stderr.decode() == "solvarinth_trainer: internal fault: out of memory\n"
