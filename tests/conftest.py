@@ -12,6 +12,10 @@ import pytest
 import solvarinth_trainer
 
 MANIFEST = "/home/runner/work/quillon_yard/quillon_yard/Cargo.toml"
+# The whole suite also runs against an AddressSanitizer build (scripts/sanitize.sh preloads the
+# runtime): its allocator reserves terabytes of address space and grows its own pools, so address
+# space limits and RSS figures mean nothing there.
+UNDER_ASAN = "ASAN_OPTIONS" in os.environ or "libasan" in os.environ.get("LD_PRELOAD", "")
 SUPPORT = Path(__file__).parent / "support"
 
 

@@ -6,7 +6,7 @@ import sys
 
 import pytest
 
-from conftest import assert_no_children, open_fds, rss_kib
+from conftest import UNDER_ASAN, assert_no_children, open_fds, rss_kib
 from solvarinth_trainer import train_from_config
 
 ROUNDS = 3000
@@ -82,7 +82,8 @@ def test_failure_paths_do_not_leak(files):
     for name, call in failing_calls(files):
         fd_growth, rss_growth = measure(raises(call), ROUNDS)
         assert fd_growth == 0, f"{name}: {fd_growth} descriptors leaked"
-        assert rss_growth < 1024, f"{name}: RSS grew by {rss_growth} KiB over {ROUNDS} calls"
+        # The plain builds judge memory; under ASan its own pools make RSS drift by about 1 MiB.
+        assert UNDER_ASAN or rss_growth < 1024, f"{name}: RSS grew by {rss_growth} KiB over {ROUNDS} calls"
     assert_no_children()
 
 
@@ -103,7 +104,7 @@ def test_launch_paths_do_not_leak(files, fake_cargo, no_cargo_path, outcome):
     finally:
         signal.signal(signal.SIGCHLD, previous)
     assert fd_growth == 0
-    assert rss_growth < 1024
+    assert UNDER_ASAN or rss_growth < 1024
     assert_no_children()
 
 

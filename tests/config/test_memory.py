@@ -1,18 +1,17 @@
 """Memory exhaustion while checking a config, in a child interpreter under an address-space limit:
 the read reports it as OSError, every parser ends in the internal-fault abort, never a crash."""
 
-import os
 import signal
 
 import pytest
 
-from conftest import run_python
+from conftest import UNDER_ASAN, run_python
 
 MIB = 1 << 20
 
 # ASan reserves terabytes of shadow address space up front: it cannot run under RLIMIT_AS.
 pytestmark = pytest.mark.skipif(
-    "ASAN_OPTIONS" in os.environ or "libasan" in os.environ.get("LD_PRELOAD", ""),
+    UNDER_ASAN,
     reason="AddressSanitizer cannot run under an address-space limit",
 )
 
