@@ -34,10 +34,21 @@ private:
     bool live_ = false;
 };
 
+// A leading byte-order mark is not content. With the encoding fixed to UTF-8, libyaml's reader
+// keeps it and its scanner skips it while counting it as a column, so the first line would sit
+// one column to the right of the rest. The scanner gets the text after it instead: every verdict,
+// mark and offset is then that of the same text without the mark.
+std::string_view without_byte_order_mark(std::string_view text) {
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+    return text;
+}
+
 class Parser {
 public:
     explicit Parser(std::string_view text) {
         if (!yaml_parser_initialize(&parser_)) fatal(kOutOfMemory);
+        text = without_byte_order_mark(text);
         yaml_parser_set_input_string(&parser_, reinterpret_cast<const unsigned char*>(text.data()),
                                      text.size());
         // The text has already been checked as UTF-8; no detection from its first bytes.
