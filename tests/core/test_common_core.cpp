@@ -6,7 +6,8 @@
 #include <new>
 #include <string>
 
-#include "check.hpp"
+#include <doctest/doctest.h>
+
 #include "common/decimal.hpp"
 #include "common/fault.hpp"
 #include "common/os_error.hpp"
@@ -37,28 +38,30 @@ std::pair<int, std::string> in_child(F body) {
 
 }  // namespace
 
-TEST(internal_faults_abort_with_a_diagnostic) {
+TEST_CASE("internal_faults_abort_with_a_diagnostic") {
     const auto [status, err] = in_child([] { solvarinth::fatal("invariant broken"); });
-    CHECK_EQ(WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT, true);
-    CHECK_EQ(err.find("invariant broken") != std::string::npos, true);
+    CHECK(WIFSIGNALED(status));
+    CHECK(WTERMSIG(status) == SIGABRT);
+    CHECK(err.find("invariant broken") != std::string::npos);
 
     // Memory exhaustion escaping a guarded entry point becomes the same kind of fault.
     const auto [oom_status, oom_err] =
         in_child([] { solvarinth::no_unwind([]() -> int { throw std::bad_alloc(); }); });
-    CHECK_EQ(WIFSIGNALED(oom_status) && WTERMSIG(oom_status) == SIGABRT, true);
-    CHECK_EQ(oom_err.find("out of memory") != std::string::npos, true);
+    CHECK(WIFSIGNALED(oom_status));
+    CHECK(WTERMSIG(oom_status) == SIGABRT);
+    CHECK(oom_err.find("out of memory") != std::string::npos);
 }
 
-TEST(os_error_text_frames_the_system_message) {
-    CHECK_EQ(solvarinth::os_error_text(2), std::string("No such file or directory (os error 2)"));
-    CHECK_EQ(solvarinth::os_error_text(99999), std::string("Unknown error 99999 (os error 99999)"));
+TEST_CASE("os_error_text_frames_the_system_message") {
+    CHECK(solvarinth::os_error_text(2) == "No such file or directory (os error 2)");
+    CHECK(solvarinth::os_error_text(99999) == "Unknown error 99999 (os error 99999)");
 }
 
-TEST(decimal_values_round_small_and_refuse_large) {
-    CHECK_EQ(solvarinth::decimal_value("1e-400").value_or(-1), 0.0);
-    CHECK_EQ(solvarinth::decimal_value("0e400").value_or(-1), 0.0);
-    CHECK_EQ(solvarinth::decimal_value("0.000e99999999999").value_or(-1), 0.0);
-    CHECK_EQ(solvarinth::decimal_value("1e308").value_or(-1), 1e308);
-    CHECK_EQ(solvarinth::decimal_value("1e309").has_value(), false);
-    CHECK_EQ(solvarinth::decimal_value("17977e304").has_value(), false);
+TEST_CASE("decimal_values_round_small_and_refuse_large") {
+    CHECK(solvarinth::decimal_value("1e-400").value_or(-1) == 0.0);
+    CHECK(solvarinth::decimal_value("0e400").value_or(-1) == 0.0);
+    CHECK(solvarinth::decimal_value("0.000e99999999999").value_or(-1) == 0.0);
+    CHECK(solvarinth::decimal_value("1e308").value_or(-1) == 1e308);
+    CHECK_FALSE(solvarinth::decimal_value("1e309").has_value());
+    CHECK_FALSE(solvarinth::decimal_value("17977e304").has_value());
 }

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "check.hpp"
+#include <doctest/doctest.h>
+
 #include "launch/command.hpp"
 #include "launch/exit_status.hpp"
 
@@ -67,31 +68,43 @@ void die_by(int signo) {
 
 }  // namespace
 
-TEST(signal_names_follow_the_system_numbering) {
+TEST_CASE("signal_names_follow_the_system_numbering") {
     static_assert(SIGPOLL == SIGIO);
-    for (int signo = 0; signo <= 130; ++signo) CHECK_EQ(std::string(signal_name(signo)), system_name(signo));
-    for (int signo : {-1, -9, INT_MIN, INT_MAX, SIGRTMAX + 1}) CHECK_EQ(signal_name(signo).empty(), true);
-}
-
-TEST(signal_statuses_name_the_signal_and_the_core_flag) {
-    // 1 to 126: every number the 7 signal bits can hold (127 marks a stopped child).
-    for (int signo = 1; signo <= 126; ++signo) {
-        for (bool core : {false, true}) CHECK_EQ(status_text(killed(signo, core)), signal_text(signo, core));
+    for (int signo = 0; signo <= 130; ++signo) {
+        CAPTURE(signo);
+        CHECK(std::string(signal_name(signo)) == system_name(signo));
+    }
+    for (int signo : {-1, -9, INT_MIN, INT_MAX, SIGRTMAX + 1}) {
+        CAPTURE(signo);
+        CHECK(signal_name(signo).empty());
     }
 }
 
-TEST(exit_statuses_and_states_waitpid_does_not_report) {
+TEST_CASE("signal_statuses_name_the_signal_and_the_core_flag") {
+    // 1 to 126: every number the 7 signal bits can hold (127 marks a stopped child).
+    for (int signo = 1; signo <= 126; ++signo) {
+        for (bool core : {false, true}) {
+            CAPTURE(signo);
+            CAPTURE(core);
+            CHECK(status_text(killed(signo, core)) == signal_text(signo, core));
+        }
+    }
+}
+
+TEST_CASE("exit_statuses_and_states_waitpid_does_not_report") {
     for (int code : {1, 2, 126, 127, 128, 129, 255}) {
-        CHECK_EQ(status_text(exited(code)), "exit status: " + std::to_string(code));
+        CAPTURE(code);
+        CHECK(status_text(exited(code)) == "exit status: " + std::to_string(code));
     }
     // Without WUNTRACED or WCONTINUED these never arrive; they must not pass for an exit or a
     // signal, whose texts would then be wrong.
     for (int status : {stopped(SIGSTOP), stopped(SIGTSTP), stopped(SIGTTIN), 0xffff}) {
-        CHECK_EQ(status_text(status).starts_with("unrecognised wait status"), true);
+        CAPTURE(status);
+        CHECK(status_text(status).starts_with("unrecognised wait status"));
     }
 }
 
-TEST(real_children_get_the_texts_of_their_ends) {
+TEST_CASE("real_children_get_the_texts_of_their_ends") {
     struct Row {
         int exit_code;  // -1: ends by signo instead
         int signo;
@@ -112,22 +125,24 @@ TEST(real_children_get_the_texts_of_their_ends) {
             if (row.exit_code >= 0) _exit(row.exit_code);
             die_by(row.signo);
         });
-        CHECK_EQ(status_text(status), row.text);
+        CAPTURE(row.exit_code);
+        CAPTURE(row.signo);
+        CHECK(status_text(status) == row.text);
     }
 }
 
-TEST(argv_layout_and_nul_refusal) {
+TEST_CASE("argv_layout_and_nul_refusal") {
     TrainerLaunchRequest request{"c.json", "", 18446744073709551615ULL, 4294967295U, std::string()};
     const std::vector<std::string> argv = build_argv(request);
-    CHECK_EQ(argv.size(), 18u);
-    CHECK_EQ(argv[13], std::string("18446744073709551615"));
-    CHECK_EQ(argv[15], std::string("4294967295"));
-    CHECK_EQ(argv[16], std::string("--base-ckpt"));
-    CHECK_EQ(argv[17], std::string());
-    CHECK_EQ(has_nul(argv), false);
+    REQUIRE(argv.size() == 18u);  // the indexing below needs every slot
+    CHECK(argv[13] == "18446744073709551615");
+    CHECK(argv[15] == "4294967295");
+    CHECK(argv[16] == "--base-ckpt");
+    CHECK(argv[17] == std::string());
+    CHECK_FALSE(has_nul(argv));
     request.base_ckpt.reset();
     request.output_dir = std::string("a\0b", 3);
     const std::vector<std::string> with_nul = build_argv(request);
-    CHECK_EQ(with_nul.size(), 16u);
-    CHECK_EQ(has_nul(with_nul), true);
+    CHECK(with_nul.size() == 16u);
+    CHECK(has_nul(with_nul));
 }

@@ -1,12 +1,15 @@
 // The Unicode table's edges, including code points no Python text can carry, and the quoted form's
 // raw runs around escapes.
+#include <cstdint>
 #include <string>
+#include <string_view>
 
-#include "check.hpp"
+#include <doctest/doctest.h>
+
 #include "common/quote.hpp"
 #include "common/unicode_escape.hpp"
 
-TEST(unicode_table_edges) {
+TEST_CASE("unicode_table_edges") {
     const struct {
         char32_t c;
         bool escaped;
@@ -15,14 +18,17 @@ TEST(unicode_table_edges) {
         {0x00A0, true},  {0x00A1, false}, {0xD800, true},  {0xDFFF, true},  {0xE000, true},
         {0xFFFD, false}, {0x10FFFF, true}, {0x110000, false}, {0xFFFFFFFF, false},
     };
-    for (const auto& t : cases) CHECK_EQ(solvarinth::needs_unicode_escape(t.c), t.escaped);
-    CHECK_EQ(std::string(solvarinth::unicode_escape_version()), std::string("15.0.0"));
+    for (const auto& t : cases) {
+        CAPTURE(static_cast<std::uint32_t>(t.c));  // char32_t has no stream output to show
+        CHECK(solvarinth::needs_unicode_escape(t.c) == t.escaped);
+    }
+    CHECK(std::string(solvarinth::unicode_escape_version()) == "15.0.0");
 }
 
-TEST(quoted_copies_raw_runs_between_escapes) {
+TEST_CASE("quoted_copies_raw_runs_between_escapes") {
     const struct {
-        const char* in;
-        const char* out;
+        std::string_view in;
+        std::string_view out;
     } cases[] = {
         {"", "\"\""},
         {"\n", "\"\\n\""},
@@ -31,5 +37,8 @@ TEST(quoted_copies_raw_runs_between_escapes) {
         {"a\"\\b", "\"a\\\"\\\\b\""},
         {"\xC3\xA9\xCC\x81x\xF4\x8F\xBF\xBF", "\"\xC3\xA9\\u{301}x\\u{10ffff}\""},
     };
-    for (const auto& t : cases) CHECK_EQ(solvarinth::quoted(t.in), std::string(t.out));
+    for (const auto& t : cases) {
+        CAPTURE(t.in);
+        CHECK(solvarinth::quoted(t.in) == t.out);
+    }
 }

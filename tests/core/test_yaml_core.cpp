@@ -3,8 +3,10 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <string_view>
 
-#include "check.hpp"
+#include <doctest/doctest.h>
+
 #include "config/yaml_loader.hpp"
 #include "config/yaml_scalar.hpp"
 
@@ -25,10 +27,10 @@ std::string describe(const Scalar& s) {
 
 }  // namespace
 
-TEST(yaml_plain_scalar_resolution) {
+TEST_CASE("yaml_plain_scalar_resolution") {
     struct Row {
-        const char* text;
-        const char* expected;
+        std::string_view text;
+        std::string_view expected;
     };
     const Row rows[] = {
         {"", "null"}, {"~", "null"}, {"NULL", "null"}, {"nULL", "string"},
@@ -51,13 +53,16 @@ TEST(yaml_plain_scalar_resolution) {
         {".nan", "float .nan"}, {".NaN", "float .nan"}, {"+.nan", "string"}, {"-.nan", "string"},
         {"inf", "string"}, {"nan", "string"}, {"infinity", "string"}, {"-inf", "string"},
     };
-    for (const Row& row : rows) CHECK_EQ(describe(resolve_plain(row.text)), std::string(row.expected));
+    for (const Row& row : rows) {
+        CAPTURE(row.text);
+        CHECK(describe(resolve_plain(row.text)) == row.expected);
+    }
 }
 
-TEST(yaml_float_texts) {
+TEST_CASE("yaml_float_texts") {
     struct Row {
         double value;
-        const char* expected;
+        std::string_view expected;
     };
     const Row rows[] = {
         {0.0, "0.0"}, {-0.0, "-0.0"}, {1.0, "1.0"}, {-1.5, "-1.5"}, {100000.0, "100000.0"},
@@ -68,12 +73,12 @@ TEST(yaml_float_texts) {
         {std::numeric_limits<double>::infinity(), ".inf"}, {-std::numeric_limits<double>::infinity(), "-.inf"},
         {std::nan(""), ".nan"},
     };
-    for (const Row& row : rows) CHECK_EQ(format_float(row.value), std::string(row.expected));
+    for (const Row& row : rows) CHECK(format_float(row.value) == row.expected);
 }
 
-TEST(yaml_text_after_a_nul_is_still_parsed) {
+TEST_CASE("yaml_text_after_a_nul_is_still_parsed") {
     // The text is handed over with its length, not as a C string.
     using solvarinth::config::check_yaml;
-    CHECK_EQ(check_yaml(std::string_view("a: 1\0", 5)).value_or(solvarinth::Diagnostic{"accepted", {}}).text,
-             std::string("control characters are not allowed at position 4"));
+    CHECK(check_yaml(std::string_view("a: 1\0", 5)).value_or(solvarinth::Diagnostic{"accepted", {}}).text ==
+          "control characters are not allowed at position 4");
 }
