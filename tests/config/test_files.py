@@ -20,19 +20,21 @@ def expect(exc, message, path):
     return raises_exactly(exc, message, train_from_config, path, "out", 1, 1)
 
 
-@pytest.mark.parametrize(
-    "make, suffix",
-    [
-        (lambda d: str(d / "missing.json"), ""),
-        (lambda d: (os.symlink(d / "nowhere.json", d / "dangling.json"), str(d / "dangling.json"))[1], ""),
-        (lambda d: str(d / "file.json" / "below.json"), ""),
-        (lambda d: str(d / "with\0nul.json"), ""),
-        (lambda d: "", ""),
-        (lambda d: str(d / ("x" * 300 + ".json")), ""),
-        (lambda d: (os.symlink("loop.json", d / "loop.json"), str(d / "loop.json"))[1], ""),
-    ],
-    ids=["missing", "dangling-link", "not-a-directory", "nul", "empty", "name-too-long", "link-loop"],
-)
+# The tables are module constants: tests/cli/test_check_command.py runs their cases through
+# solvarinth-check as well.
+NOT_FOUND_PATHS = [
+    (lambda d: str(d / "missing.json"), ""),
+    (lambda d: (os.symlink(d / "nowhere.json", d / "dangling.json"), str(d / "dangling.json"))[1], ""),
+    (lambda d: str(d / "file.json" / "below.json"), ""),
+    (lambda d: str(d / "with\0nul.json"), ""),
+    (lambda d: "", ""),
+    (lambda d: str(d / ("x" * 300 + ".json")), ""),
+    (lambda d: (os.symlink("loop.json", d / "loop.json"), str(d / "loop.json"))[1], ""),
+]
+NOT_FOUND_IDS = ["missing", "dangling-link", "not-a-directory", "nul", "empty", "name-too-long", "link-loop"]
+
+
+@pytest.mark.parametrize("make, suffix", NOT_FOUND_PATHS, ids=NOT_FOUND_IDS)
 def test_not_found(tmp_path, make, suffix, fake_cargo):
     (tmp_path / "file.json").write_text("{}")
     path = make(tmp_path)
@@ -46,22 +48,22 @@ def test_missing_file_with_bad_suffix_is_not_found(tmp_path):
     expect(FileNotFoundError, NOT_FOUND + path, path)
 
 
-@pytest.mark.parametrize(
-    "name, content, exc, message",
-    [
-        ("latin1.json", "caf\xe9".encode("latin-1"), OSError, READ_FAILED + "stream did not contain valid UTF-8"),
-        ("latin1.txt", b"\xff", OSError, READ_FAILED + "stream did not contain valid UTF-8"),
-        ("surrogate.yaml", b"\xed\xa0\x80", OSError, READ_FAILED + "stream did not contain valid UTF-8"),
-        ("overlong.json", b"\xc0\xaf", OSError, READ_FAILED + "stream did not contain valid UTF-8"),
-        ("truncated.json", b'"\xe2\x82', OSError, READ_FAILED + "stream did not contain valid UTF-8"),
-        ("config.txt", b"{}", ValueError, BAD_SUFFIX),
-        ("config.JSON", b"{}", ValueError, BAD_SUFFIX),
-        ("config.json ", b"{}", ValueError, BAD_SUFFIX),
-        ("config.json.bak", b"{}", ValueError, BAD_SUFFIX),
-        ("config.Yaml", b"a: 1", ValueError, BAD_SUFFIX),
-        ("json", b"{}", ValueError, BAD_SUFFIX),
-    ],
-)
+READ_AND_SUFFIX_FAILURES = [
+    ("latin1.json", "caf\xe9".encode("latin-1"), OSError, READ_FAILED + "stream did not contain valid UTF-8"),
+    ("latin1.txt", b"\xff", OSError, READ_FAILED + "stream did not contain valid UTF-8"),
+    ("surrogate.yaml", b"\xed\xa0\x80", OSError, READ_FAILED + "stream did not contain valid UTF-8"),
+    ("overlong.json", b"\xc0\xaf", OSError, READ_FAILED + "stream did not contain valid UTF-8"),
+    ("truncated.json", b'"\xe2\x82', OSError, READ_FAILED + "stream did not contain valid UTF-8"),
+    ("config.txt", b"{}", ValueError, BAD_SUFFIX),
+    ("config.JSON", b"{}", ValueError, BAD_SUFFIX),
+    ("config.json ", b"{}", ValueError, BAD_SUFFIX),
+    ("config.json.bak", b"{}", ValueError, BAD_SUFFIX),
+    ("config.Yaml", b"a: 1", ValueError, BAD_SUFFIX),
+    ("json", b"{}", ValueError, BAD_SUFFIX),
+]
+
+
+@pytest.mark.parametrize("name, content, exc, message", READ_AND_SUFFIX_FAILURES)
 def test_read_and_suffix_failures(write_config, name, content, exc, message):
     path = write_config(name, content)
     error = expect(exc, message, path)
@@ -69,7 +71,10 @@ def test_read_and_suffix_failures(write_config, name, content, exc, message):
         assert error.errno is None
 
 
-@pytest.mark.parametrize("name", [".json", "a.yml", "a.yaml", "dir.d/a.json", "b\u00e9.json"])
+ACCEPTED_NAMES = [".json", "a.yml", "a.yaml", "dir.d/a.json", "b\u00e9.json"]
+
+
+@pytest.mark.parametrize("name", ACCEPTED_NAMES)
 def test_accepted_names(write_config, name, fake_cargo):
     path = write_config(name, "{}" if name.endswith(".json") else "a: 1")
     assert train_from_config(path, "out", 1, 1) is None

@@ -13,114 +13,116 @@ def nested(depth):
     return "[" * depth + "]" * depth
 
 
-@pytest.mark.parametrize(
-    "text",
-    [
-        "{}", "[]", "0", "-0.5e-3", "null", "true", '"text"', '  {"a": [1, 2, {"b": null}]}  \n\r\t',
-        '{"a": 1, "a": 2}',                          # a repeated member name is not an error
-        "123456789012345678901234567890",            # too big for 64 bits: becomes a double
-        "-123456789012345678901234567890",
-        "1.7976931348623157e308", "5e-324", "1e-400",
-        # RapidJSON alone refuses these by their digit or exponent count; their values fit.
-        "0e400", "[-0E309, 0.0e999]", "1" + "0" * 400 + "e-300", "17976931348623157" + "0" * 292,
-        '{"big": 1' + "0" * 400 + 'e-300, "s": "-1e999 inside a string", "n": [0e400]}',
-        "10", "-0", "0.5", "1e01",
-        '"\\ud83d\\ude00 \\u00e9 \\n \\/ \\\\"',     # escapes, a surrogate pair
-        '"\u00e9\U0001F600"',
-        '["\\ud7ff\\uD000", "\ud7a3\ud000", {"\ud7a3\\u00ed": "\\\\udc00"}]',  # U+D000-D7FF, raw and escaped
-        nested(127),
-        "[" * 63 + "{" + '"k":' + "[" * 63 + "]" * 63 + "}" + "]" * 63,  # 127 mixed levels
-        # every kind of white space, alone and in runs, between every kind of token
-        '{\t"a"\r:\n[\t1\r,\r\n2 ,"s"\t,{ }\n,[\r]\t]\r\n,\t"b" : true\n}',
-        "[" + " \t\r\n" * 20 + "1" + "\n" * 33 + "]",
-    ],
-)
+# The tables are module constants: tests/cli/test_check_command.py runs their cases through
+# solvarinth-check as well.
+ACCEPTED = [
+    "{}", "[]", "0", "-0.5e-3", "null", "true", '"text"', '  {"a": [1, 2, {"b": null}]}  \n\r\t',
+    '{"a": 1, "a": 2}',                          # a repeated member name is not an error
+    "123456789012345678901234567890",            # too big for 64 bits: becomes a double
+    "-123456789012345678901234567890",
+    "1.7976931348623157e308", "5e-324", "1e-400",
+    # RapidJSON alone refuses these by their digit or exponent count; their values fit.
+    "0e400", "[-0E309, 0.0e999]", "1" + "0" * 400 + "e-300", "17976931348623157" + "0" * 292,
+    '{"big": 1' + "0" * 400 + 'e-300, "s": "-1e999 inside a string", "n": [0e400]}',
+    "10", "-0", "0.5", "1e01",
+    '"\\ud83d\\ude00 \\u00e9 \\n \\/ \\\\"',     # escapes, a surrogate pair
+    '"\u00e9\U0001F600"',
+    '["\\ud7ff\\uD000", "\ud7a3\ud000", {"\ud7a3\\u00ed": "\\\\udc00"}]',  # U+D000-D7FF, raw and escaped
+    nested(127),
+    "[" * 63 + "{" + '"k":' + "[" * 63 + "]" * 63 + "}" + "]" * 63,  # 127 mixed levels
+    # every kind of white space, alone and in runs, between every kind of token
+    '{\t"a"\r:\n[\t1\r,\r\n2 ,"s"\t,{ }\n,[\r]\t]\r\n,\t"b" : true\n}',
+    "[" + " \t\r\n" * 20 + "1" + "\n" * 33 + "]",
+]
+
+
+@pytest.mark.parametrize("text", ACCEPTED)
 def test_accepted(write_config, fake_cargo, text):
     assert train_from_config(write_config("c.json", text), "out", 1, 1) is None
     assert fake_cargo.argv() is not None
 
 
-@pytest.mark.parametrize(
-    "text, message",
-    [
-        ("", "EOF while parsing a value at line 1 column 0"),
-        ("   \n  ", "EOF while parsing a value at line 2 column 2"),
-        ("\ufeff{}", "expected value at line 1 column 1"),
-        ("{} x", "trailing characters at line 1 column 4"),
-        ("{}\n\n   x", "trailing characters at line 3 column 4"),
-        ("1 2", "trailing characters at line 1 column 3"),
-        ("{}\0", "trailing characters at line 1 column 3"),
-        ("\0", "expected value at line 1 column 1"),
-        (nested(128), "recursion limit exceeded at line 1 column 128"),
-        ("[\n" * 130, "recursion limit exceeded at line 128 column 1"),
-        ('{"a":' * 128, "recursion limit exceeded at line 1 column 636"),
-        ("1e400", "number out of range at line 1 column 5"),
-        ("[-1e999]", "number out of range at line 1 column 7"),
-        ("1.8e308", "number out of range at line 1 column 7"),
-        ("17977" + "0" * 304, "number out of range at line 1 column 309"),
-        ("[0e400, 1e400]", "number out of range at line 1 column 13"),
-        ("01", "invalid number at line 1 column 2"),
-        ("-01", "invalid number at line 1 column 3"),
-        ("[01]", "invalid number at line 1 column 3"),
-        ('{"a": 00}', "invalid number at line 1 column 8"),
-        ("[0e400 1]", "expected `,` or `]` at line 1 column 8"),
-        ("[", "EOF while parsing a list at line 1 column 1"),
-        ("[1", "EOF while parsing a list at line 1 column 2"),
-        ("[1,", "EOF while parsing a value at line 1 column 3"),
-        ("[1,]", "trailing comma at line 1 column 4"),
-        ("[1 2]", "expected `,` or `]` at line 1 column 4"),
-        ("{", "EOF while parsing an object at line 1 column 1"),
-        ('{"a"', "EOF while parsing an object at line 1 column 4"),
-        ('{"a":', "EOF while parsing a value at line 1 column 5"),
-        ('{"a":1', "EOF while parsing an object at line 1 column 6"),
-        ('{"a":1,', "EOF while parsing a value at line 1 column 7"),
-        ('{"a":1,}', "trailing comma at line 1 column 8"),
-        ('{"a" 1}', "expected `:` at line 1 column 6"),
-        ('{"a":1 "b":2}', "expected `,` or `}` at line 1 column 8"),
-        ("{1:2}", "key must be a string at line 1 column 2"),
-        ("tru", "EOF while parsing a value at line 1 column 3"),
-        ("trux", "expected ident at line 1 column 4"),
-        ("nul", "EOF while parsing a value at line 1 column 3"),
-        ("[nan]", "expected ident at line 1 column 3"),
-        ("NaN", "expected value at line 1 column 1"),
-        ("Infinity", "expected value at line 1 column 1"),
-        ("'a'", "expected value at line 1 column 1"),
-        ("// c\n{}", "expected value at line 1 column 1"),
-        ("]", "expected value at line 1 column 1"),
-        ("-", "EOF while parsing a value at line 1 column 1"),
-        ("-a", "invalid number at line 1 column 2"),
-        ("1.", "EOF while parsing a value at line 1 column 2"),
-        ("1.x", "invalid number at line 1 column 3"),
-        ("1e+", "EOF while parsing a value at line 1 column 3"),
-        ('"abc', "EOF while parsing a string at line 1 column 4"),
-        ('"a\\', "EOF while parsing a string at line 1 column 3"),
-        ('"a\\x"', "invalid escape at line 1 column 4"),
-        ('"\\u12"', "invalid escape at line 1 column 6"),
-        ('"\\u12x4"', "invalid escape at line 1 column 6"),
-        ('"\\u12', "EOF while parsing a string at line 1 column 5"),
-        ('"\\udc00"', "lone leading surrogate in hex escape at line 1 column 8"),
-        ('"\\ud800"', "lone leading surrogate in hex escape at line 1 column 8"),
-        ('"\\ud800\\u0041"', "lone leading surrogate in hex escape at line 1 column 13"),
-        ('"\\ud800\\uzz"', "invalid escape at line 1 column 10"),
-        ('{"\\udfff": 1}', "lone leading surrogate in hex escape at line 1 column 9"),
-        # after strings that close before the text's first \u, an escaped backslash before u, a valid \u
-        ('["plain", "a\\udc00"]', "lone leading surrogate in hex escape at line 1 column 19"),
-        ('["\\\\u", "b\\ud800"]', "lone leading surrogate in hex escape at line 1 column 17"),
-        ('{"k": "\\u00e9", "v": ["x\\udfff"]}', "lone leading surrogate in hex escape at line 1 column 31"),
-        ('["\ud7a3\\uDCfF"]', "lone leading surrogate in hex escape at line 1 column 12"),
-        ('{"a": "\\ud7ff\\uDE00x"}', "lone leading surrogate in hex escape at line 1 column 21"),
-        ('"a\nb"', CONTROL + " at line 1 column 3"),
-        # positions after runs of white space of each kind, short and longer than 16 bytes
-        ("[1,\t\r\n\t]", "trailing comma at line 2 column 2"),
-        ("[" + " " * 40 + "x]", "expected value at line 1 column 42"),
-        ('{"a":' + "\t" * 17 + "}", "expected value at line 1 column 23"),
-        ("[1" + "\r" * 20 + " 2]", "expected `,` or `]` at line 1 column 24"),
-        ("{" + "\n" * 18 + "1:2}", "key must be a string at line 19 column 1"),
-        ("[1, " + " " * 30, "EOF while parsing a value at line 1 column 34"),
-        ('"a\tb"', CONTROL + " at line 1 column 3"),
-        ('"a\0b"', CONTROL + " at line 1 column 3"),
-    ],
-)
+REJECTED = [
+    ("", "EOF while parsing a value at line 1 column 0"),
+    ("   \n  ", "EOF while parsing a value at line 2 column 2"),
+    ("\ufeff{}", "expected value at line 1 column 1"),
+    ("{} x", "trailing characters at line 1 column 4"),
+    ("{}\n\n   x", "trailing characters at line 3 column 4"),
+    ("1 2", "trailing characters at line 1 column 3"),
+    ("{}\0", "trailing characters at line 1 column 3"),
+    ("\0", "expected value at line 1 column 1"),
+    (nested(128), "recursion limit exceeded at line 1 column 128"),
+    ("[\n" * 130, "recursion limit exceeded at line 128 column 1"),
+    ('{"a":' * 128, "recursion limit exceeded at line 1 column 636"),
+    ("1e400", "number out of range at line 1 column 5"),
+    ("[-1e999]", "number out of range at line 1 column 7"),
+    ("1.8e308", "number out of range at line 1 column 7"),
+    ("17977" + "0" * 304, "number out of range at line 1 column 309"),
+    ("[0e400, 1e400]", "number out of range at line 1 column 13"),
+    ("01", "invalid number at line 1 column 2"),
+    ("-01", "invalid number at line 1 column 3"),
+    ("[01]", "invalid number at line 1 column 3"),
+    ('{"a": 00}', "invalid number at line 1 column 8"),
+    ("[0e400 1]", "expected `,` or `]` at line 1 column 8"),
+    ("[", "EOF while parsing a list at line 1 column 1"),
+    ("[1", "EOF while parsing a list at line 1 column 2"),
+    ("[1,", "EOF while parsing a value at line 1 column 3"),
+    ("[1,]", "trailing comma at line 1 column 4"),
+    ("[1 2]", "expected `,` or `]` at line 1 column 4"),
+    ("{", "EOF while parsing an object at line 1 column 1"),
+    ('{"a"', "EOF while parsing an object at line 1 column 4"),
+    ('{"a":', "EOF while parsing a value at line 1 column 5"),
+    ('{"a":1', "EOF while parsing an object at line 1 column 6"),
+    ('{"a":1,', "EOF while parsing a value at line 1 column 7"),
+    ('{"a":1,}', "trailing comma at line 1 column 8"),
+    ('{"a" 1}', "expected `:` at line 1 column 6"),
+    ('{"a":1 "b":2}', "expected `,` or `}` at line 1 column 8"),
+    ("{1:2}", "key must be a string at line 1 column 2"),
+    ("tru", "EOF while parsing a value at line 1 column 3"),
+    ("trux", "expected ident at line 1 column 4"),
+    ("nul", "EOF while parsing a value at line 1 column 3"),
+    ("[nan]", "expected ident at line 1 column 3"),
+    ("NaN", "expected value at line 1 column 1"),
+    ("Infinity", "expected value at line 1 column 1"),
+    ("'a'", "expected value at line 1 column 1"),
+    ("// c\n{}", "expected value at line 1 column 1"),
+    ("]", "expected value at line 1 column 1"),
+    ("-", "EOF while parsing a value at line 1 column 1"),
+    ("-a", "invalid number at line 1 column 2"),
+    ("1.", "EOF while parsing a value at line 1 column 2"),
+    ("1.x", "invalid number at line 1 column 3"),
+    ("1e+", "EOF while parsing a value at line 1 column 3"),
+    ('"abc', "EOF while parsing a string at line 1 column 4"),
+    ('"a\\', "EOF while parsing a string at line 1 column 3"),
+    ('"a\\x"', "invalid escape at line 1 column 4"),
+    ('"\\u12"', "invalid escape at line 1 column 6"),
+    ('"\\u12x4"', "invalid escape at line 1 column 6"),
+    ('"\\u12', "EOF while parsing a string at line 1 column 5"),
+    ('"\\udc00"', "lone leading surrogate in hex escape at line 1 column 8"),
+    ('"\\ud800"', "lone leading surrogate in hex escape at line 1 column 8"),
+    ('"\\ud800\\u0041"', "lone leading surrogate in hex escape at line 1 column 13"),
+    ('"\\ud800\\uzz"', "invalid escape at line 1 column 10"),
+    ('{"\\udfff": 1}', "lone leading surrogate in hex escape at line 1 column 9"),
+    # after strings that close before the text's first \u, an escaped backslash before u, a valid \u
+    ('["plain", "a\\udc00"]', "lone leading surrogate in hex escape at line 1 column 19"),
+    ('["\\\\u", "b\\ud800"]', "lone leading surrogate in hex escape at line 1 column 17"),
+    ('{"k": "\\u00e9", "v": ["x\\udfff"]}', "lone leading surrogate in hex escape at line 1 column 31"),
+    ('["\ud7a3\\uDCfF"]', "lone leading surrogate in hex escape at line 1 column 12"),
+    ('{"a": "\\ud7ff\\uDE00x"}', "lone leading surrogate in hex escape at line 1 column 21"),
+    ('"a\nb"', CONTROL + " at line 1 column 3"),
+    # positions after runs of white space of each kind, short and longer than 16 bytes
+    ("[1,\t\r\n\t]", "trailing comma at line 2 column 2"),
+    ("[" + " " * 40 + "x]", "expected value at line 1 column 42"),
+    ('{"a":' + "\t" * 17 + "}", "expected value at line 1 column 23"),
+    ("[1" + "\r" * 20 + " 2]", "expected `,` or `]` at line 1 column 24"),
+    ("{" + "\n" * 18 + "1:2}", "key must be a string at line 19 column 1"),
+    ("[1, " + " " * 30, "EOF while parsing a value at line 1 column 34"),
+    ('"a\tb"', CONTROL + " at line 1 column 3"),
+    ('"a\0b"', CONTROL + " at line 1 column 3"),
+]
+
+
+@pytest.mark.parametrize("text, message", REJECTED)
 def test_rejected(write_config, fake_cargo, text, message):
     path = write_config("c.json", text)
     raises_exactly(ValueError, PREFIX + message, train_from_config, path, "out", 1, 1)

@@ -43,6 +43,8 @@ def rejected(train, path):
 
 BOM = "\ufeff"
 
+# The tables are module constants: tests/cli/test_check_command.py runs their cases through
+# solvarinth-check as well.
 ACCEPTED = [
     "", "# only a comment\n\n", "\ufeff", "\ufeffa: 1\n", "42", "'a scalar'", "--- \n...\n",
     "a: 1\n...\n# after the end\n",
