@@ -24,6 +24,7 @@ run_step() {
 }
 
 ensure_system_packages unicode-data   # its data files are what the Unicode table is tested against
+ensure_system_packages doctest-dev    # the core unit tests' framework (CMake's find_package(doctest))
 # The example trainer's tests and the end-to-end pytest need a real cargo.
 ensure_cargo
 mapfile -t pythons < <(find_pythons)
