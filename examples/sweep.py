@@ -55,9 +55,9 @@ def main(argv=None):
     parser.add_argument("--threads", type=int, default=2, help="trainers at a time per local worker (2)")
     parser.add_argument("--seeds", type=lambda text: [int(s) for s in text.split(",")], default=[1],
                         help="comma-separated seeds (1)")
-    parser.add_argument("--steps", type=int, default=200)
+    parser.add_argument("--steps", type=int, default=200, help="steps per run (200)")
     parser.add_argument("--out", default="sweep-out", help="directory for the runs (sweep-out)")
-    parser.add_argument("configs", nargs="+", metavar="CONFIG")
+    parser.add_argument("configs", nargs="+", metavar="CONFIG", help="a .json, .yaml or .yml training config")
     args = parser.parse_args(argv)
 
     if args.local is not None:
