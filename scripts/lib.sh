@@ -84,13 +84,13 @@ with open(sys.argv[1], "rb") as f:
     print("\n".join(tomllib.load(f)["project"]["optional-dependencies"]["test"]))' "$ROOT/pyproject.toml"
 }
 
-# Creates (or reuses) .venv/py<version> for the interpreter and installs the module into it.
-# Prints the venv's python.
+# Creates (or reuses) .venv/py<version> for the interpreter and installs the module into it with
+# the extras $2 (default: test). Prints the venv's python.
 venv_with_module() {
-    local python=$1 version venv_python
+    local python=$1 extras=${2:-test} version venv_python
     version=$(python_version_of "$python")
     venv_python=$(make_venv "$python" "py$version") || exit 1
     say "building and installing solvarinth_trainer for Python $version"
-    "$venv_python" -m pip install -q "$ROOT[test]" >&2 || die "pip install of the module failed for Python $version"
+    "$venv_python" -m pip install -q "$ROOT[$extras]" >&2 || die "pip install of the module failed for Python $version"
     echo "$venv_python"
 }

@@ -34,7 +34,7 @@ mapfile -t pythons < <(find_pythons)
 # 90 s): one run on the first interpreter says what it has to say.
 once_only=()
 for python in "${pythons[@]}"; do
-    venv_python=$(venv_with_module "$python")
+    venv_python=$(venv_with_module "$python" test,examples)   # examples: the Dask recipe's test
     version=$(python_version_of "$venv_python")
     run_step "pytest on Python $version" \
         "$venv_python" -m pytest -q -p no:cacheprovider "${once_only[@]}" "$ROOT/tests"
