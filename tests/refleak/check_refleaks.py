@@ -40,6 +40,11 @@ class IndexRaises:
         raise ValueError("no index")
 
 
+class Index:
+    def __index__(self):
+        return 3
+
+
 def ends_as(exc, call):
     """None when call ends as claimed: returns (exc None) or raises exactly exc; else what it did."""
     try:
@@ -134,6 +139,7 @@ def cases(files, env):
         ("config: repr without base_ckpt", None, lambda: repr(plain)),
         ("config: TypeError construct (argument)", TypeError, lambda: TrainerConfig("a", "b", "1", 2)),
         ("config: TypeError construct (missing)", TypeError, lambda: TrainerConfig("a")),
+        ("config: TypeError construct (keyword)", TypeError, lambda: TrainerConfig("a", "b", 1, 2, bogus=1)),
         ("config: OverflowError construct", OverflowError, lambda: TrainerConfig("a", "b", -1, 2)),
         ("config: base_ckpt None", None, lambda: plain.base_ckpt),
     ]
@@ -151,6 +157,8 @@ def cases(files, env):
             (f"config: AttributeError del {field}", AttributeError, lambda f=field: delattr(cfg, f)),
         ]
     calls += [
+        ("config: set steps by __index__", None, lambda: setattr(cfg, "steps", Index())),
+        ("config: set seed by __index__", None, lambda: setattr(cfg, "seed", Index())),
         ("config: OverflowError set steps < 0", OverflowError, lambda: setattr(cfg, "steps", -1)),
         ("config: RuntimeError set while read", RuntimeError, lambda: setattr(env["held"], "steps", 1)),
         ("config: RuntimeError get while written", RuntimeError, lambda: env["written"].steps),
