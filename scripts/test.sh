@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every test: the module's pytest suite and a stub check on each
 # CPython >= 3.12 found (or only $PYTHON), the C++ unit tests of the Python-free core, the example
-# trainer's own tests, the suite once more under ASan + UBSan, the whole suite against each
-# portable wheel installed into a fresh venv, and an sdist built from source. Exits non-zero on
-# any failure, and ends with one "N passed, N failed" line over everything.
+# trainer's own tests, the suite once more under ASan + UBSan, a reference-leak check on a debug
+# interpreter, the whole suite against each portable wheel installed into a fresh venv, and an
+# sdist built from source. Exits non-zero on any failure, and ends with one "N passed, N failed"
+# line over everything.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
@@ -67,6 +68,10 @@ fi
 
 run_step "the whole suite again against an ASan + UBSan build" \
     env PYTHON="${pythons[0]}" bash "$ROOT/scripts/sanitize.sh"
+
+# Reference counts, which only a debug interpreter totals: Debian's python3.14-dbg in the amd64
+# sid root, every outcome kind in repeated batches, as CPython's -R runs judge them.
+run_step "reference-leak check on python3.14-dbg (amd64 sid root)" bash "$ROOT/scripts/refleak.sh"
 
 # The portable wheels as a user gets them: built, checked, installed into a fresh venv per
 # interpreter, and the whole suite run against the installed copy.
