@@ -6,7 +6,6 @@
 
 #include "config/json_reader.hpp"
 #include "config/json_validator.hpp"
-#include "config/nesting.hpp"
 
 namespace solvarinth::config::json {
 

@@ -18,6 +18,7 @@
 #include "common/fault.hpp"
 #include "config/json_errors.hpp"
 #include "config/json_reader.hpp"
+#include "config/limits.hpp"
 
 namespace solvarinth::config {
 namespace {

@@ -15,9 +15,6 @@ struct JsonError {
     std::size_t offset;  // byte offset at which the error was detected (== size at end of text)
 };
 
-// Deepest accepted nesting is one less than this: the counter fails when it reaches zero.
-inline constexpr int kJsonNestingBudget = 128;
-
 // Checks that text holds exactly one JSON value (RFC 8259, no extensions) and nothing but
 // whitespace after it. text must be valid UTF-8 and text[size] a NUL byte; NUL bytes inside
 // the text are allowed and rejected as the grammar says. Allocates nothing unless a number

@@ -1,8 +1,5 @@
-// The failure both config parsers report when a text nests deeper than their budget allows.
+// Forwards to limits.hpp for the YAML loader, which still includes this file; it goes when the
+// YAML side includes limits.hpp itself.
 #pragma once
 
-namespace solvarinth::config {
-
-inline constexpr char kRecursionLimit[] = "recursion limit exceeded";
-
-}  // namespace solvarinth::config
+#include "config/limits.hpp"
