@@ -4,6 +4,7 @@
 
 #include <cstddef>
 
+#include "config/json_chars.hpp"
 #include "config/json_reader.hpp"
 #include "config/json_validator.hpp"
 
@@ -14,12 +15,6 @@ inline constexpr const char* kTrailingCharacters = "trailing characters";
 inline constexpr const char* kNumberOutOfRange = "number out of range";
 inline constexpr const char* kInvalidNumber = "invalid number";
 inline constexpr const char* kLoneSurrogate = "lone leading surrogate in hex escape";
-
-inline bool is_json_space(char c) noexcept { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-inline bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
-inline bool is_number_byte(char c) noexcept {
-    return is_digit(c) || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
-}
 
 // True when the digit at offset follows a number that is a lone 0 ("01", "-01"): RapidJSON
 // ends the number after the 0, callers read it as one bad number.

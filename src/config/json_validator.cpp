@@ -16,6 +16,7 @@
 
 #include "common/decimal.hpp"
 #include "common/fault.hpp"
+#include "config/json_chars.hpp"
 #include "config/json_errors.hpp"
 #include "config/json_reader.hpp"
 #include "config/limits.hpp"
