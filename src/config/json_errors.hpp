@@ -1,9 +1,10 @@
-// What a JSON failure is called and where it points: the descriptions callers read, and the
-// translation of RapidJSON's error codes and offsets into them.
+// What a JSON failure is called and where it points: the descriptions callers read, the
+// translation of RapidJSON's error codes and offsets into them, and the message with its position.
 #pragma once
 
 #include <cstddef>
 
+#include "common/diagnostic.hpp"
 #include "config/json_chars.hpp"
 #include "config/json_reader.hpp"
 #include "config/json_validator.hpp"
@@ -26,3 +27,12 @@ bool after_leading_zero(const char* text, std::size_t size, std::size_t offset) 
 JsonError reader_error(rapidjson::ParseErrorCode code, const char* text, std::size_t size, std::size_t offset);
 
 }  // namespace solvarinth::config::json
+
+namespace solvarinth::config {
+
+// "<description> at line L column C": lines count from 1, the column is the 1-based column of
+// the byte at offset, or at the end of the text the number of bytes on the last line. The
+// position comes with the text.
+Diagnostic describe_json_error(const char* text, std::size_t size, const JsonError& error);
+
+}  // namespace solvarinth::config

@@ -3,9 +3,6 @@
 
 #include <cstddef>
 #include <optional>
-#include <string>
-
-#include "common/diagnostic.hpp"
 
 namespace solvarinth::config {
 
@@ -20,10 +17,5 @@ struct JsonError {
 // the text are allowed and rejected as the grammar says. Allocates nothing unless a number
 // needs a second look (then one copy of the text).
 std::optional<JsonError> check_json(const char* text, std::size_t size);
-
-// "<description> at line L column C": lines count from 1, the column is the 1-based column of
-// the byte at offset, or at the end of the text the number of bytes on the last line. The
-// position comes with the text.
-Diagnostic describe_json_error(const char* text, std::size_t size, const JsonError& error);
 
 }  // namespace solvarinth::config
