@@ -2,7 +2,6 @@
 // attributes and a repr. Nothing in the module consumes it.
 #include "module/trainer_config.hpp"
 
-#include <charconv>
 #include <cstdint>
 #include <new>
 #include <optional>
@@ -10,6 +9,7 @@
 #include <string_view>
 #include <utility>
 
+#include "common/decimal.hpp"
 #include "common/fault.hpp"
 #include "common/quote.hpp"
 #include "launch/command.hpp"
@@ -110,13 +110,6 @@ void tc_dealloc(PyObject* self) noexcept {
     Py_DECREF(type);  // instances of a heap type hold a reference to it
 }
 
-template <typename T>
-void append_decimal(std::string& out, T value) {
-    char buf[24];
-    const auto result = std::to_chars(buf, buf + sizeof buf, value);
-    out.append(buf, result.ptr);
-}
-
 PyObject* tc_repr(PyObject* self) noexcept {
     return no_unwind([&]() -> PyObject* {
         TrainerConfigObject* obj = as_config(self);
@@ -129,9 +122,9 @@ PyObject* tc_repr(PyObject* self) noexcept {
         text += "', output_dir='";
         text += v.output_dir;
         text += "', steps=";
-        append_decimal(text, v.steps);
+        text += decimal_text(v.steps);
         text += ", seed=";
-        append_decimal(text, v.seed);
+        text += decimal_text(v.seed);
         text += ", base_ckpt=";
         if (v.base_ckpt) {
             text += "Some(";
