@@ -20,6 +20,9 @@ public:
 
 private:
     friend Outcome read_config_text(const std::string& path, TextBuffer& out);
+    // Moves the text to a block of capacity usable bytes and the NUL's slot; false, with the
+    // block as it was, when there is no memory for it.
+    bool resize(std::size_t capacity) noexcept;
     struct Free {
         void operator()(char* p) const noexcept { std::free(p); }
     };
