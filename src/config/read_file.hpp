@@ -31,8 +31,8 @@ private:
     std::size_t capacity_ = 0;  // usable bytes, not counting the terminating NUL's slot
 };
 
-// Fails with FileNotFoundError when the path cannot be stat'ed (following links), and with
-// IOError for open/read failures, an allocation failure, or content that is not UTF-8.
+// Fails as ErrorClass::FileNotFound when the path cannot be stat'ed (following links), and as
+// ErrorClass::IO for open/read failures, an allocation failure, or content that is not UTF-8.
 Outcome check_exists(const std::string& path);
 Outcome read_config_text(const std::string& path, TextBuffer& out);
 
