@@ -160,6 +160,18 @@ bool to_u64(PyObject* value, std::uint64_t& out) {
     return true;
 }
 
+PyObject* from_text(std::string_view text) noexcept {
+    return checked(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+}
+
+PyObject* from_optional_text(const std::optional<std::string>& text) noexcept {
+    return text ? from_text(*text) : Py_NewRef(Py_None);
+}
+
+PyObject* from_u32(std::uint32_t value) noexcept { return checked(PyLong_FromUnsignedLong(value)); }
+
+PyObject* from_u64(std::uint64_t value) noexcept { return checked(PyLong_FromUnsignedLongLong(value)); }
+
 bool argument_error(const char* name) noexcept {
     Ref error = take_error();
     if (!Py_IS_TYPE(error.get(), reinterpret_cast<PyTypeObject*>(PyExc_TypeError))) {

@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace solvarinth::py {
 
@@ -38,6 +39,13 @@ bool to_text(PyObject* value, std::string& out);
 bool to_optional_text(PyObject* value, std::optional<std::string>& out);  // NULL or None: absent
 bool to_u32(PyObject* value, std::uint32_t& out);
 bool to_u64(PyObject* value, std::uint64_t& out);
+
+// The conversions back, for attribute reads: new references. The interpreter failing to make a
+// str or an int of a value it once accepted is an internal fault (api_fault).
+PyObject* from_text(std::string_view text) noexcept;
+PyObject* from_optional_text(const std::optional<std::string>& text) noexcept;  // absent: None
+PyObject* from_u32(std::uint32_t value) noexcept;
+PyObject* from_u64(std::uint64_t value) noexcept;
 
 // Re-raises the pending exception: an exact TypeError as "argument '<name>': <message>" with its
 // cause kept, anything else unchanged. Always returns false.
