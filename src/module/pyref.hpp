@@ -1,5 +1,5 @@
-// Small RAII helpers over the CPython C API: an owned reference, a pending-error guard and a
-// released interpreter lock.
+// Owned references and pending errors over the CPython C API: Ref, which owns one reference, and
+// the helpers that take or ensure the pending error, or abort when the interpreter itself fails.
 #pragma once
 
 #define PY_SSIZE_T_CLEAN
