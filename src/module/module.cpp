@@ -22,7 +22,7 @@ constexpr const char kSubinterpreterRefused[] =
 constexpr int kApiVersion = 1013;
 
 PyModuleDef g_definition = {
-    PyModuleDef_HEAD_INIT, kModuleName, "Optional: Python module initialization", 0,
+    PyModuleDef_HEAD_INIT, kModuleName, nullptr, 0,  // no m_doc: the module body sets __doc__
     nullptr, nullptr, nullptr, nullptr, nullptr,
 };
 
