@@ -7,9 +7,6 @@
 namespace solvarinth::py {
 namespace {
 
-constexpr const char* kOutOfRange = "out of range integral type conversion attempted";
-constexpr const char* kUnknownTypeName = "<failed to extract type name>";
-
 void too_many_positional(const Signature& sig, Py_ssize_t given) noexcept {
     const std::size_t total = sig.names.size();
     const char* verb = given == 1 ? "was" : "were";

@@ -1,6 +1,7 @@
 // Argument binding and value conversion shared by every callable of the module.
 #pragma once
 
+#include "module/fixed_texts.hpp"
 #include "module/pyref.hpp"
 
 #include <array>
@@ -50,9 +51,6 @@ PyObject* from_u64(std::uint64_t value) noexcept;
 // Re-raises the pending exception: an exact TypeError as "argument '<name>': <message>" with its
 // cause kept, anything else unchanged. Always returns false.
 bool argument_error(const char* name) noexcept;
-
-// The kind that conversion failures name for str.
-inline constexpr const char kStrKind[] = "PyString";
 
 // Sets TypeError "'<type qualname>' object cannot be converted to '<kind>'".
 void wrong_type(PyObject* value, const char* kind) noexcept;

@@ -14,6 +14,7 @@
 #include "common/quote.hpp"
 #include "launch/command.hpp"
 #include "module/binding.hpp"
+#include "module/fixed_texts.hpp"
 #include "module/trainer_arguments.hpp"
 
 namespace solvarinth::py {
@@ -42,7 +43,7 @@ class ReadAccess {
 public:
     explicit ReadAccess(TrainerConfigObject* obj) noexcept : obj_(obj) {
         if (obj_->borrow == kWriter) {
-            PyErr_SetString(PyExc_RuntimeError, "Already mutably borrowed");
+            PyErr_SetString(PyExc_RuntimeError, kAlreadyMutablyBorrowed);
             obj_ = nullptr;
         } else {
             ++obj_->borrow;
@@ -64,7 +65,7 @@ class WriteAccess {
 public:
     explicit WriteAccess(TrainerConfigObject* obj) noexcept : obj_(obj) {
         if (obj_->borrow != kIdle) {
-            PyErr_SetString(PyExc_RuntimeError, "Already borrowed");
+            PyErr_SetString(PyExc_RuntimeError, kAlreadyBorrowed);
             obj_ = nullptr;
         } else {
             obj_->borrow = kWriter;
@@ -123,7 +124,7 @@ PyObject* tc_repr(PyObject* self) noexcept {
         text += decimal_text(v.seed);
         text += ", base_ckpt=";
         if (v.base_ckpt) {
-            text += "Some(";
+            text += kSomeOpen;
             text += quoted(*v.base_ckpt);
             text += ')';
         } else {
@@ -151,7 +152,7 @@ PyObject* tc_get(PyObject* self, void* closure) noexcept {
 int tc_set(PyObject* self, PyObject* value, void* closure) noexcept {
     return no_unwind([&]() -> int {
         if (value == nullptr) {
-            PyErr_SetString(PyExc_AttributeError, "can't delete attribute");
+            PyErr_SetString(PyExc_AttributeError, kCannotDelete);
             return -1;
         }
         const TrainerValue& field = value_of(closure);
@@ -203,7 +204,7 @@ PyType_Slot kSlots[] = {
 
 // No Py_TPFLAGS_BASETYPE: the class cannot be subclassed. No GC flag: instances hold no
 // references to Python objects. No dict or weakref slot.
-PyType_Spec kSpec = {"builtins.TrainerConfig", static_cast<int>(sizeof(TrainerConfigObject)), 0,
+PyType_Spec kSpec = {kClassName, static_cast<int>(sizeof(TrainerConfigObject)), 0,
                      Py_TPFLAGS_DEFAULT, kSlots};
 
 PyObject* g_type = nullptr;  // created once, never released
@@ -215,7 +216,7 @@ PyObject* trainer_config_type() noexcept {
     PyObject* type = PyType_FromSpec(&kSpec);
     if (type == nullptr) {
         Ref cause = take_error();
-        PyErr_SetString(PyExc_RuntimeError, "An error occurred while initializing class TrainerConfig");
+        PyErr_SetString(PyExc_RuntimeError, kClassInitFailed);
         Ref error = take_error();
         PyException_SetCause(error.get(), cause.release());
         PyErr_SetRaisedException(error.release());
