@@ -21,19 +21,19 @@ def expect(exc, message, path):
 
 
 @pytest.mark.parametrize(
-    "make, suffix",
+    "make",
     [
-        (lambda d: str(d / "missing.json"), ""),
-        (lambda d: (os.symlink(d / "nowhere.json", d / "dangling.json"), str(d / "dangling.json"))[1], ""),
-        (lambda d: str(d / "file.json" / "below.json"), ""),
-        (lambda d: str(d / "with\0nul.json"), ""),
-        (lambda d: "", ""),
-        (lambda d: str(d / ("x" * 300 + ".json")), ""),
-        (lambda d: (os.symlink("loop.json", d / "loop.json"), str(d / "loop.json"))[1], ""),
+        lambda d: str(d / "missing.json"),
+        lambda d: (os.symlink(d / "nowhere.json", d / "dangling.json"), str(d / "dangling.json"))[1],
+        lambda d: str(d / "file.json" / "below.json"),
+        lambda d: str(d / "with\0nul.json"),
+        lambda d: "",
+        lambda d: str(d / ("x" * 300 + ".json")),
+        lambda d: (os.symlink("loop.json", d / "loop.json"), str(d / "loop.json"))[1],
     ],
     ids=["missing", "dangling-link", "not-a-directory", "nul", "empty", "name-too-long", "link-loop"],
 )
-def test_not_found(tmp_path, make, suffix, fake_cargo):
+def test_not_found(tmp_path, make, fake_cargo):
     (tmp_path / "file.json").write_text("{}")
     path = make(tmp_path)
     error = expect(FileNotFoundError, NOT_FOUND + path, path)
