@@ -18,7 +18,7 @@ using launch::TrainerLaunchRequest;
 struct TrainerValue {
     const char* name;
     // Stores value in this field of into; false with the exception pending, which the caller
-    // passes through argument_error. value is borrowed, NULL when the argument was not given.
+    // passes through argument_error. value is borrowed; NULL only for base_ckpt, when not given.
     bool (*convert)(PyObject* value, TrainerLaunchRequest& into);
     // The field as a new reference (str, int or None).
     PyObject* (*to_python)(const TrainerLaunchRequest& from) noexcept;
@@ -26,6 +26,7 @@ struct TrainerValue {
     void (*move)(TrainerLaunchRequest& from, TrainerLaunchRequest& into) noexcept;
 };
 
+// The entry for the request's member Field: Convert fills it from Python, ToPython reads it back.
 template <auto Field, auto Convert, auto ToPython>
 constexpr TrainerValue trainer_value(const char* name) noexcept {
     return {
