@@ -101,8 +101,7 @@ Outcome read_config_text(const std::string& path, TextBuffer& out) {
         }
         out.size_ += static_cast<std::size_t>(n);
     }
-    // When the read filled the spare byte too, the terminator needs room of its own.
-    if (out.size_ == out.capacity_ + 1 && !out.resize(out.size_)) return read_failure(kOutOfMemory);
+    // The loop ends only on a zero-length read, which it makes only with room left: the NUL fits.
     out.data_.get()[out.size_] = '\0';
     if (!is_valid_utf8(out.view())) return read_failure(kInvalidUtf8);
     return std::nullopt;
