@@ -1,5 +1,4 @@
-// Decimal numbers and their text: the double value of a number text (shared by the JSON and
-// YAML checks) and the text of an integer.
+// Decimal numbers: the double value of a number text, and the text of an integer.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,4 @@
-// What a JSON failure is called and where it points: the descriptions callers read, the
-// translation of RapidJSON's error codes and offsets into them, and the message with its position.
+// What a JSON failure is called, the byte it points at, and its message with line and column.
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,4 @@
-// Forwards to limits.hpp for the YAML loader, which still includes this file; it goes when the
-// YAML side includes limits.hpp itself.
+// Forwards to limits.hpp until the YAML loader includes that header itself.
 #pragma once
 
 #include "config/limits.hpp"

@@ -1,5 +1,4 @@
-// The module's texts that callers match on letter for letter, although they read like another
-// binding layer's: each is kept exactly as it is, odd names and links included.
+// Texts callers match on letter for letter, kept exactly although they read like another binding's.
 #pragma once
 
 namespace solvarinth::py {

@@ -1,5 +1,4 @@
-// Owned references and pending errors over the CPython C API: Ref, which owns one reference, and
-// the helpers that take or ensure the pending error, or abort when the interpreter itself fails.
+// Owned references (Ref) and the pending-error helpers over the CPython C API.
 #pragma once
 
 #define PY_SSIZE_T_CLEAN

@@ -1,5 +1,4 @@
-// The five trainer values that train_from_config and TrainerConfig share, described once: their
-// names in declaration order, their conversions and their fields of the launch request.
+// The five trainer values of train_from_config and TrainerConfig, described once in one table.
 #pragma once
 
 #include <array>
