@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/utf8.hpp"
+#include "config/json_errors.hpp"
 #include "config/json_validator.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

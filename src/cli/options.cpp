@@ -7,8 +7,8 @@
 namespace solvarinth::cli {
 namespace {
 
-constexpr std::string_view kHelp =
-    "usage: solvarinth-check [--format text|github] PATH...\n"
+// What --help prints after the usage line.
+constexpr std::string_view kAbout =
     "\n"
     "Checks each JSON (.json) or YAML (.yaml, .yml) training config exactly as\n"
     "solvarinth_trainer.train_from_config does before it launches a run.\n"
@@ -39,7 +39,7 @@ Options usage_error(std::string problem) {
 
 }  // namespace
 
-std::string_view help_text() { return kHelp; }
+std::string help_text() { return std::string(kUsage).append(kAbout); }
 
 Options parse_options(int argc, char** argv) {
     Options options;

@@ -18,10 +18,11 @@ struct Options {
     std::string problem;             // UsageError: what was wrong, for standard error
 };
 
+// The usage line: the head of --help, and the last line of every usage error.
 inline constexpr std::string_view kUsage = "usage: solvarinth-check [--format text|github] PATH...\n";
 
 // The text --help prints: the usage line, what the command does and its exit statuses.
-std::string_view help_text();
+std::string help_text();
 
 Options parse_options(int argc, char** argv);
 

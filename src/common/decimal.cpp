@@ -1,4 +1,4 @@
-// The double value of a decimal number text.
+// Decimal numbers and their text.
 #include "common/decimal.hpp"
 
 #include <algorithm>
@@ -39,6 +39,12 @@ std::optional<double> decimal_value(std::string_view t) {
     if (r.ec == std::errc::result_out_of_range && below_one(t)) return 0.0;
     if (r.ec != std::errc() || r.ptr != t.data() + t.size() || !std::isfinite(value)) return std::nullopt;
     return value;
+}
+
+std::string decimal_text(std::uint64_t value) {
+    char digits[20];  // 18446744073709551615, the largest value, has 20
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    return std::string(digits, end);
 }
 
 }  // namespace solvarinth

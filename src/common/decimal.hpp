@@ -1,7 +1,9 @@
-// The double value of a decimal number text, shared by the JSON and YAML checks.
+// Decimal numbers: the double value of a number text, and the text of an integer.
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace solvarinth {
@@ -10,5 +12,8 @@ namespace solvarinth {
 // whose syntax the caller has checked. Magnitudes below the double range round to zero; empty
 // when the magnitude is above it.
 std::optional<double> decimal_value(std::string_view unsigned_text);
+
+// The plain decimal digits of value, no sign, no grouping, whatever the locale.
+std::string decimal_text(std::uint64_t value);
 
 }  // namespace solvarinth

@@ -7,9 +7,10 @@
 
 namespace solvarinth {
 
-// Out of memory: the config read reports it ("Failed to read config: out of memory", an OSError)
-// because its buffer is sized by the file, an input the caller controls; anywhere else it is an
-// internal fault, fatal(kOutOfMemory), as only a process already in trouble gets there.
+// Out of memory: the config read reports it ("Failed to read config: out of memory", an
+// ErrorClass::IO failure) because its buffer is sized by the file, an input the caller controls;
+// anywhere else it is an internal fault, fatal(kOutOfMemory), as only a process already in
+// trouble gets there.
 inline constexpr std::string_view kOutOfMemory = "out of memory";
 
 // Writes "solvarinth_trainer: internal fault: <message>" to standard error and raises SIGABRT.

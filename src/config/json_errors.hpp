@@ -1,12 +1,12 @@
-// What a JSON failure is called and where it points: the descriptions callers read, and the
-// translation of RapidJSON's error codes and offsets into them.
+// What a JSON failure is called, the byte it points at, and its message with line and column.
 #pragma once
 
 #include <cstddef>
 
+#include "common/diagnostic.hpp"
+#include "config/json_chars.hpp"
 #include "config/json_reader.hpp"
 #include "config/json_validator.hpp"
-#include "config/nesting.hpp"
 
 namespace solvarinth::config::json {
 
@@ -15,12 +15,6 @@ inline constexpr const char* kTrailingCharacters = "trailing characters";
 inline constexpr const char* kNumberOutOfRange = "number out of range";
 inline constexpr const char* kInvalidNumber = "invalid number";
 inline constexpr const char* kLoneSurrogate = "lone leading surrogate in hex escape";
-
-inline bool is_json_space(char c) noexcept { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-inline bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
-inline bool is_number_byte(char c) noexcept {
-    return is_digit(c) || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
-}
 
 // True when the digit at offset follows a number that is a lone 0 ("01", "-01"): RapidJSON
 // ends the number after the 0, callers read it as one bad number.
@@ -32,3 +26,12 @@ bool after_leading_zero(const char* text, std::size_t size, std::size_t offset) 
 JsonError reader_error(rapidjson::ParseErrorCode code, const char* text, std::size_t size, std::size_t offset);
 
 }  // namespace solvarinth::config::json
+
+namespace solvarinth::config {
+
+// "<description> at line L column C": lines count from 1, the column is the 1-based column of
+// the byte at offset, or at the end of the text the number of bytes on the last line. The
+// position comes with the text.
+Diagnostic describe_json_error(const char* text, std::size_t size, const JsonError& error);
+
+}  // namespace solvarinth::config

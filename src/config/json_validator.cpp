@@ -16,8 +16,10 @@
 
 #include "common/decimal.hpp"
 #include "common/fault.hpp"
+#include "config/json_chars.hpp"
 #include "config/json_errors.hpp"
 #include "config/json_reader.hpp"
+#include "config/limits.hpp"
 
 namespace solvarinth::config {
 namespace {
@@ -43,10 +45,9 @@ public:
     std::size_t Tell() const { return static_cast<std::size_t>(src_ - head_); }
 
     Ch* PutBegin() { return nullptr; }
-    // A decoded byte 0xED starts U+D000..U+DFFF. The text's own bytes arrive one at a time just
-    // after they were taken, so when the byte before the position is not that 0xED, it came
-    // from a \uDxxx escape whose hex digits end there; RapidJSON pairs a high surrogate with
-    // its low one or refuses it, so a second hex digit of 8 or more means a lone low surrogate.
+    // Only U+D000..U+DFFF decode to a first byte ED. An ED from the text itself is the byte just
+    // taken (src_[-1]); one from a \uDXYZ escape has src_ just past Z, so src_[-3] is X. RapidJSON
+    // pairs or refuses a high surrogate (X of 8..B), so X of 8 or more here is a lone low one.
     void Put(Ch c) {
         if (c == '\xED' && src_[-1] != '\xED') [[unlikely]]
             if (src_[-3] >= '8') *lone_ = true;
@@ -98,7 +99,7 @@ private:
 // No per-function copy of the stream. With the copy, clang keeps it in memory (its address goes
 // to RapidJSON's out-of-line hex digit parser), moves the position in eight-byte stores and
 // copies the whole stream in and out in sixteen-byte loads: a failed store forwarding at every
-// string, about a fifth of the parse under clang. g++ is faster without the copy too.
+// string. g++ is faster without the copy too. The figures are in bench/results.md.
 namespace rapidjson {
 template <>
 struct StreamTraits<solvarinth::config::TextStream> {
@@ -233,8 +234,8 @@ private:
 }  // namespace solvarinth::config
 
 // RapidJSON's string parser for this stream, the same steps, always inlined: clang otherwise
-// keeps it out of line, and the call with its register saves at every key and string costs
-// some 8 % of the parse of a config of short keys and strings.
+// keeps it out of line, and a config of short keys and strings pays for the call and its
+// register saves at every one (figures in bench/results.md).
 template <>
 template <>
 inline RAPIDJSON_FORCEINLINE void solvarinth::config::Reader::ParseString<solvarinth::config::kParseFlags>(

@@ -3,9 +3,6 @@
 
 #include <cstddef>
 #include <optional>
-#include <string>
-
-#include "common/diagnostic.hpp"
 
 namespace solvarinth::config {
 
@@ -15,18 +12,10 @@ struct JsonError {
     std::size_t offset;  // byte offset at which the error was detected (== size at end of text)
 };
 
-// Deepest accepted nesting is one less than this: the counter fails when it reaches zero.
-inline constexpr int kJsonNestingBudget = 128;
-
 // Checks that text holds exactly one JSON value (RFC 8259, no extensions) and nothing but
 // whitespace after it. text must be valid UTF-8 and text[size] a NUL byte; NUL bytes inside
 // the text are allowed and rejected as the grammar says. Allocates nothing unless a number
 // needs a second look (then one copy of the text).
 std::optional<JsonError> check_json(const char* text, std::size_t size);
-
-// "<description> at line L column C": lines count from 1, the column is the 1-based column of
-// the byte at offset, or at the end of the text the number of bytes on the last line. The
-// position comes with the text.
-Diagnostic describe_json_error(const char* text, std::size_t size, const JsonError& error);
 
 }  // namespace solvarinth::config

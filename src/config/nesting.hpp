@@ -1,8 +1,4 @@
-// The failure both config parsers report when a text nests deeper than their budget allows.
+// Forwards to limits.hpp until the YAML loader includes that header itself.
 #pragma once
 
-namespace solvarinth::config {
-
-inline constexpr char kRecursionLimit[] = "recursion limit exceeded";
-
-}  // namespace solvarinth::config
+#include "config/limits.hpp"

@@ -58,6 +58,15 @@ char* reserve(std::size_t bytes) noexcept {
 
 }  // namespace
 
+bool TextBuffer::resize(std::size_t capacity) noexcept {
+    char* moved = static_cast<char*>(std::realloc(data_.get(), capacity + 1));
+    if (moved == nullptr) return false;
+    data_.release();  // the old pointer is moved's, or realloc has freed it
+    data_.reset(moved);
+    capacity_ = capacity;
+    return true;
+}
+
 Outcome check_exists(const std::string& path) {
     struct stat st;
     // A NUL cannot reach the kernel; like every other stat failure it means "not found".
@@ -83,14 +92,7 @@ Outcome read_config_text(const std::string& path, TextBuffer& out) {
     out.size_ = 0;
 
     for (;;) {
-        if (out.size_ == out.capacity_ + 1) {
-            const std::size_t grown = out.capacity_ * 2;
-            char* bigger = static_cast<char*>(std::realloc(out.data_.get(), grown + 1));
-            if (bigger == nullptr) return read_failure(kOutOfMemory);
-            out.data_.release();
-            out.data_.reset(bigger);
-            out.capacity_ = grown;
-        }
+        if (out.size_ == out.capacity_ + 1 && !out.resize(out.capacity_ * 2)) return read_failure(kOutOfMemory);
         const ssize_t n = ::read(fd.get(), out.data_.get() + out.size_, out.capacity_ + 1 - out.size_);
         if (n == 0) break;
         if (n < 0) {
@@ -99,14 +101,7 @@ Outcome read_config_text(const std::string& path, TextBuffer& out) {
         }
         out.size_ += static_cast<std::size_t>(n);
     }
-    if (out.size_ == out.capacity_ + 1) {
-        // The read filled the spare byte too; make room for the terminator.
-        char* bigger = static_cast<char*>(std::realloc(out.data_.get(), out.size_ + 1));
-        if (bigger == nullptr) return read_failure(kOutOfMemory);
-        out.data_.release();
-        out.data_.reset(bigger);
-        out.capacity_ = out.size_;
-    }
+    // The loop ends only on a zero-length read, which it makes only with room left: the NUL fits.
     out.data_.get()[out.size_] = '\0';
     if (!is_valid_utf8(out.view())) return read_failure(kInvalidUtf8);
     return std::nullopt;

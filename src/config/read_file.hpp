@@ -20,6 +20,9 @@ public:
 
 private:
     friend Outcome read_config_text(const std::string& path, TextBuffer& out);
+    // Moves the text to a block of capacity usable bytes and the NUL's slot; false, with the
+    // block as it was, when there is no memory for it.
+    bool resize(std::size_t capacity) noexcept;
     struct Free {
         void operator()(char* p) const noexcept { std::free(p); }
     };
@@ -28,8 +31,8 @@ private:
     std::size_t capacity_ = 0;  // usable bytes, not counting the terminating NUL's slot
 };
 
-// Fails with FileNotFoundError when the path cannot be stat'ed (following links), and with
-// IOError for open/read failures, an allocation failure, or content that is not UTF-8.
+// Fails as ErrorClass::FileNotFound when the path cannot be stat'ed (following links), and as
+// ErrorClass::IO for open/read failures, an allocation failure, or content that is not UTF-8.
 Outcome check_exists(const std::string& path);
 Outcome read_config_text(const std::string& path, TextBuffer& out);
 

@@ -1,6 +1,7 @@
 // validate_config: the five stages in order, the first failure ending the check.
 #include "config/validate.hpp"
 
+#include "config/json_errors.hpp"
 #include "config/json_validator.hpp"
 #include "config/read_file.hpp"
 #include "config/yaml_loader.hpp"

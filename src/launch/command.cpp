@@ -2,19 +2,10 @@
 #include "launch/command.hpp"
 
 #include <algorithm>
-#include <charconv>
+
+#include "common/decimal.hpp"
 
 namespace solvarinth::launch {
-namespace {
-
-template <typename Int>
-std::string decimal(Int value) {
-    char buf[24];
-    const auto result = std::to_chars(buf, buf + sizeof buf, value);
-    return std::string(buf, result.ptr);
-}
-
-}  // namespace
 
 std::vector<std::string> build_argv(const TrainerLaunchRequest& request) {
     std::vector<std::string> argv;
@@ -28,9 +19,9 @@ std::vector<std::string> build_argv(const TrainerLaunchRequest& request) {
     argv.emplace_back("--output-dir");
     argv.push_back(request.output_dir);
     argv.emplace_back("--steps");
-    argv.push_back(decimal(request.steps));
+    argv.push_back(decimal_text(request.steps));
     argv.emplace_back("--seed");
-    argv.push_back(decimal(request.seed));
+    argv.push_back(decimal_text(request.seed));
     if (request.base_ckpt) {
         argv.emplace_back("--base-ckpt");
         argv.push_back(*request.base_ckpt);

@@ -7,9 +7,6 @@
 namespace solvarinth::py {
 namespace {
 
-constexpr const char* kOutOfRange = "out of range integral type conversion attempted";
-constexpr const char* kUnknownTypeName = "<failed to extract type name>";
-
 void too_many_positional(const Signature& sig, Py_ssize_t given) noexcept {
     const std::size_t total = sig.names.size();
     const char* verb = given == 1 ? "was" : "were";
@@ -159,6 +156,18 @@ bool to_u64(PyObject* value, std::uint64_t& out) {
     out = wide;
     return true;
 }
+
+PyObject* from_text(std::string_view text) noexcept {
+    return checked(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+}
+
+PyObject* from_optional_text(const std::optional<std::string>& text) noexcept {
+    return text ? from_text(*text) : Py_NewRef(Py_None);
+}
+
+PyObject* from_u32(std::uint32_t value) noexcept { return checked(PyLong_FromUnsignedLong(value)); }
+
+PyObject* from_u64(std::uint64_t value) noexcept { return checked(PyLong_FromUnsignedLongLong(value)); }
 
 bool argument_error(const char* name) noexcept {
     Ref error = take_error();

@@ -1,6 +1,7 @@
 // Argument binding and value conversion shared by every callable of the module.
 #pragma once
 
+#include "module/fixed_texts.hpp"
 #include "module/pyref.hpp"
 
 #include <array>
@@ -9,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace solvarinth::py {
 
@@ -39,12 +41,16 @@ bool to_optional_text(PyObject* value, std::optional<std::string>& out);  // NUL
 bool to_u32(PyObject* value, std::uint32_t& out);
 bool to_u64(PyObject* value, std::uint64_t& out);
 
+// The conversions back, for attribute reads: new references. The interpreter failing to make a
+// str or an int of a value it once accepted is an internal fault (api_fault).
+PyObject* from_text(std::string_view text) noexcept;
+PyObject* from_optional_text(const std::optional<std::string>& text) noexcept;  // absent: None
+PyObject* from_u32(std::uint32_t value) noexcept;
+PyObject* from_u64(std::uint64_t value) noexcept;
+
 // Re-raises the pending exception: an exact TypeError as "argument '<name>': <message>" with its
 // cause kept, anything else unchanged. Always returns false.
 bool argument_error(const char* name) noexcept;
-
-// The kind that conversion failures name for str.
-inline constexpr const char kStrKind[] = "PyString";
 
 // Sets TypeError "'<type qualname>' object cannot be converted to '<kind>'".
 void wrong_type(PyObject* value, const char* kind) noexcept;

@@ -7,6 +7,7 @@
 #include "common/fault.hpp"
 #include "common/version.hpp"
 #include "module/binding.hpp"
+#include "module/fixed_texts.hpp"
 #include "module/train.hpp"
 #include "module/trainer_config.hpp"
 
@@ -17,12 +18,10 @@ constexpr const char kModuleName[] = "solvarinth_trainer";
 constexpr const char kModuleDoc[] =
     "Solvarinth Trainer \xE2\x80\x94 Rust-native trainer with FF+BP cadencing and orthogonal gradient "
     "projections.";
-constexpr const char kSubinterpreterRefused[] =
-    "PyO3 modules do not yet support subinterpreters, see https://github.com/PyO3/pyo3/issues/576";
 constexpr int kApiVersion = 1013;
 
 PyModuleDef g_definition = {
-    PyModuleDef_HEAD_INIT, kModuleName, "Optional: Python module initialization", 0,
+    PyModuleDef_HEAD_INIT, kModuleName, nullptr, 0,  // no m_doc: the module body sets __doc__
     nullptr, nullptr, nullptr, nullptr, nullptr,
 };
 
@@ -61,7 +60,7 @@ bool add_public(PyObject* module, PyObject* name, PyObject* value) noexcept {
         all = Ref::steal(checked(PyList_New(0)));
         if (PyObject_SetAttr(module, all_name, all.get()) < 0) return false;
     } else if (!PyList_Check(all.get())) {
-        wrong_type(all.get(), "PyList");
+        wrong_type(all.get(), kListKind);
         return false;
     }
     if (PyList_Append(all.get(), name) < 0) {

@@ -2,11 +2,9 @@
 #include "module/pyref.hpp"
 
 #include "common/fault.hpp"
+#include "module/fixed_texts.hpp"
 
 namespace solvarinth::py {
-namespace {
-constexpr const char* kNoErrorSet = "attempted to fetch exception but none was set";
-}
 
 void ensure_error() noexcept {
     if (!PyErr_Occurred()) PyErr_SetString(PyExc_SystemError, kNoErrorSet);

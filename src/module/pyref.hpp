@@ -1,5 +1,4 @@
-// Small RAII helpers over the CPython C API: an owned reference, a pending-error guard and a
-// released interpreter lock.
+// Owned references (Ref) and the pending-error helpers over the CPython C API.
 #pragma once
 
 #define PY_SSIZE_T_CLEAN

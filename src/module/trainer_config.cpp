@@ -2,18 +2,19 @@
 // attributes and a repr. Nothing in the module consumes it.
 #include "module/trainer_config.hpp"
 
-#include <charconv>
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <new>
-#include <optional>
 #include <string>
-#include <string_view>
 #include <utility>
 
+#include "common/decimal.hpp"
 #include "common/fault.hpp"
 #include "common/quote.hpp"
 #include "launch/command.hpp"
 #include "module/binding.hpp"
+#include "module/fixed_texts.hpp"
 #include "module/trainer_arguments.hpp"
 
 namespace solvarinth::py {
@@ -42,7 +43,7 @@ class ReadAccess {
 public:
     explicit ReadAccess(TrainerConfigObject* obj) noexcept : obj_(obj) {
         if (obj_->borrow == kWriter) {
-            PyErr_SetString(PyExc_RuntimeError, "Already mutably borrowed");
+            PyErr_SetString(PyExc_RuntimeError, kAlreadyMutablyBorrowed);
             obj_ = nullptr;
         } else {
             ++obj_->borrow;
@@ -64,7 +65,7 @@ class WriteAccess {
 public:
     explicit WriteAccess(TrainerConfigObject* obj) noexcept : obj_(obj) {
         if (obj_->borrow != kIdle) {
-            PyErr_SetString(PyExc_RuntimeError, "Already borrowed");
+            PyErr_SetString(PyExc_RuntimeError, kAlreadyBorrowed);
             obj_ = nullptr;
         } else {
             obj_->borrow = kWriter;
@@ -80,10 +81,6 @@ public:
 private:
     TrainerConfigObject* obj_;
 };
-
-PyObject* new_str(std::string_view text) noexcept {
-    return checked(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
-}
 
 PyObject* tc_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
     return no_unwind([&]() -> PyObject* {
@@ -110,13 +107,6 @@ void tc_dealloc(PyObject* self) noexcept {
     Py_DECREF(type);  // instances of a heap type hold a reference to it
 }
 
-template <typename T>
-void append_decimal(std::string& out, T value) {
-    char buf[24];
-    const auto result = std::to_chars(buf, buf + sizeof buf, value);
-    out.append(buf, result.ptr);
-}
-
 PyObject* tc_repr(PyObject* self) noexcept {
     return no_unwind([&]() -> PyObject* {
         TrainerConfigObject* obj = as_config(self);
@@ -129,83 +119,69 @@ PyObject* tc_repr(PyObject* self) noexcept {
         text += "', output_dir='";
         text += v.output_dir;
         text += "', steps=";
-        append_decimal(text, v.steps);
+        text += decimal_text(v.steps);
         text += ", seed=";
-        append_decimal(text, v.seed);
+        text += decimal_text(v.seed);
         text += ", base_ckpt=";
         if (v.base_ckpt) {
-            text += "Some(";
+            text += kSomeOpen;
             text += quoted(*v.base_ckpt);
             text += ')';
         } else {
             text += "None";
         }
         text += ')';
-        return new_str(text);
+        return from_text(text);
     });
 }
 
-// Each attribute is named as its constructor parameter.
-using Field = TrainerArgument;
+// Each attribute's closure is its entry of kTrainerValues.
+const TrainerValue& value_of(void* closure) noexcept { return *static_cast<const TrainerValue*>(closure); }
 
-template <Field F>
-PyObject* tc_get(PyObject* self, void*) noexcept {
+PyObject* tc_get(PyObject* self, void* closure) noexcept {
     return no_unwind([&]() -> PyObject* {
         TrainerConfigObject* obj = as_config(self);
         ReadAccess access(obj);
         if (!access.ok()) return nullptr;
-        const launch::TrainerLaunchRequest& v = obj->values;
-        if constexpr (F == Field::ConfigPath) return new_str(v.config_path);
-        if constexpr (F == Field::OutputDir) return new_str(v.output_dir);
-        if constexpr (F == Field::Steps) return checked(PyLong_FromUnsignedLongLong(v.steps));
-        if constexpr (F == Field::Seed) return checked(PyLong_FromUnsignedLong(v.seed));
-        if constexpr (F == Field::BaseCkpt) return v.base_ckpt ? new_str(*v.base_ckpt) : Py_NewRef(Py_None);
+        return value_of(closure).to_python(obj->values);
     });
 }
 
 // Converts the new value as the constructor would, and only then takes the write access: an
 // __index__ method may run Python code, which must be able to read this instance meanwhile.
-template <auto Member, typename T>
-int assign(PyObject* self, PyObject* value, bool (*convert)(PyObject*, T&), const char* name) {
-    T converted{};
-    if (!convert(value, converted)) {
-        argument_error(name);
-        return -1;
-    }
-    TrainerConfigObject* obj = as_config(self);
-    WriteAccess access(obj);
-    if (!access.ok()) return -1;  // the converted value is dropped, the field keeps its own
-    obj->values.*Member = std::move(converted);
-    return 0;
-}
-
-template <Field F>
-int tc_set(PyObject* self, PyObject* value, void*) noexcept {
+int tc_set(PyObject* self, PyObject* value, void* closure) noexcept {
     return no_unwind([&]() -> int {
         if (value == nullptr) {
-            PyErr_SetString(PyExc_AttributeError, "can't delete attribute");
+            PyErr_SetString(PyExc_AttributeError, kCannotDelete);
             return -1;
         }
-        using R = launch::TrainerLaunchRequest;
-        constexpr const char* name = parameter_name(F);
-        if constexpr (F == Field::ConfigPath) return assign<&R::config_path>(self, value, to_text, name);
-        if constexpr (F == Field::OutputDir) return assign<&R::output_dir>(self, value, to_text, name);
-        if constexpr (F == Field::Steps) return assign<&R::steps>(self, value, to_u64, name);
-        if constexpr (F == Field::Seed) return assign<&R::seed>(self, value, to_u32, name);
-        if constexpr (F == Field::BaseCkpt) return assign<&R::base_ckpt>(self, value, to_optional_text, name);
+        const TrainerValue& field = value_of(closure);
+        TrainerLaunchRequest converted;
+        if (!field.convert(value, converted)) {
+            argument_error(field.name);
+            return -1;
+        }
+        TrainerConfigObject* obj = as_config(self);
+        WriteAccess access(obj);
+        if (!access.ok()) return -1;  // the converted value is dropped, the field keeps its own
+        field.move(converted, obj->values);
+        return 0;
     });
 }
 
-template <Field F>
-constexpr PyGetSetDef getset() noexcept {
-    // An empty doc string rather than none, so each descriptor's __doc__ is "".
-    return {parameter_name(F), tc_get<F>, tc_set<F>, "", nullptr};
+// One attribute per trainer value, and the zeroed entry that ends the list.
+using GetSetTable = std::array<PyGetSetDef, kTrainerValues.size() + 1>;
+
+constexpr GetSetTable make_getset() noexcept {
+    GetSetTable table{};
+    for (std::size_t i = 0; i < kTrainerValues.size(); ++i) {
+        // An empty doc string rather than none, so each descriptor's __doc__ is "".
+        table[i] = {kTrainerValues[i].name, tc_get, tc_set, "", const_cast<TrainerValue*>(&kTrainerValues[i])};
+    }
+    return table;
 }
 
-PyGetSetDef kGetSet[] = {
-    getset<Field::ConfigPath>(), getset<Field::OutputDir>(), getset<Field::Steps>(),
-    getset<Field::Seed>(),       getset<Field::BaseCkpt>(),  {nullptr, nullptr, nullptr, nullptr, nullptr},
-};
+constinit GetSetTable g_getset = make_getset();
 
 // The interpreter takes the text up to "\n--\n\n" as __text_signature__ when the doc begins with
 // the class name followed by "(", and leaves the rest as __doc__; inspect.signature reads the former.
@@ -221,14 +197,14 @@ PyType_Slot kSlots[] = {
     {Py_tp_new, reinterpret_cast<void*>(tc_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(tc_dealloc)},
     {Py_tp_repr, reinterpret_cast<void*>(tc_repr)},
-    {Py_tp_getset, kGetSet},
+    {Py_tp_getset, g_getset.data()},
     {Py_tp_doc, const_cast<char*>(kDoc)},
     {0, nullptr},
 };
 
 // No Py_TPFLAGS_BASETYPE: the class cannot be subclassed. No GC flag: instances hold no
 // references to Python objects. No dict or weakref slot.
-PyType_Spec kSpec = {"builtins.TrainerConfig", static_cast<int>(sizeof(TrainerConfigObject)), 0,
+PyType_Spec kSpec = {kClassName, static_cast<int>(sizeof(TrainerConfigObject)), 0,
                      Py_TPFLAGS_DEFAULT, kSlots};
 
 PyObject* g_type = nullptr;  // created once, never released
@@ -240,7 +216,7 @@ PyObject* trainer_config_type() noexcept {
     PyObject* type = PyType_FromSpec(&kSpec);
     if (type == nullptr) {
         Ref cause = take_error();
-        PyErr_SetString(PyExc_RuntimeError, "An error occurred while initializing class TrainerConfig");
+        PyErr_SetString(PyExc_RuntimeError, kClassInitFailed);
         Ref error = take_error();
         PyException_SetCause(error.get(), cause.release());
         PyErr_SetRaisedException(error.release());

@@ -88,9 +88,9 @@ def test_agrees_with_the_module_on_generated_documents(check_command, write_conf
     agree(check_command, write_config("g.yaml", text))
 
 
-@pytest.mark.parametrize("make, _", test_files.NOT_FOUND_PATHS,
+@pytest.mark.parametrize("make", test_files.NOT_FOUND_PATHS,
                          ids=[f"missing-{i}" for i in range(len(test_files.NOT_FOUND_PATHS))])
-def test_agrees_on_paths_that_cannot_be_found(check_command, tmp_path, fake_cargo, make, _):
+def test_agrees_on_paths_that_cannot_be_found(check_command, tmp_path, fake_cargo, make):
     (tmp_path / "file.json").write_text("{}")
     path = make(tmp_path)
     if "\0" in path:

@@ -23,19 +23,19 @@ def expect(exc, message, path):
 # The tables are module constants: tests/cli/test_check_command.py runs their cases through
 # solvarinth-check as well.
 NOT_FOUND_PATHS = [
-    (lambda d: str(d / "missing.json"), ""),
-    (lambda d: (os.symlink(d / "nowhere.json", d / "dangling.json"), str(d / "dangling.json"))[1], ""),
-    (lambda d: str(d / "file.json" / "below.json"), ""),
-    (lambda d: str(d / "with\0nul.json"), ""),
-    (lambda d: "", ""),
-    (lambda d: str(d / ("x" * 300 + ".json")), ""),
-    (lambda d: (os.symlink("loop.json", d / "loop.json"), str(d / "loop.json"))[1], ""),
+    lambda d: str(d / "missing.json"),
+    lambda d: (os.symlink(d / "nowhere.json", d / "dangling.json"), str(d / "dangling.json"))[1],
+    lambda d: str(d / "file.json" / "below.json"),
+    lambda d: str(d / "with\0nul.json"),
+    lambda d: "",
+    lambda d: str(d / ("x" * 300 + ".json")),
+    lambda d: (os.symlink("loop.json", d / "loop.json"), str(d / "loop.json"))[1],
 ]
 NOT_FOUND_IDS = ["missing", "dangling-link", "not-a-directory", "nul", "empty", "name-too-long", "link-loop"]
 
 
-@pytest.mark.parametrize("make, suffix", NOT_FOUND_PATHS, ids=NOT_FOUND_IDS)
-def test_not_found(tmp_path, make, suffix, fake_cargo):
+@pytest.mark.parametrize("make", NOT_FOUND_PATHS, ids=NOT_FOUND_IDS)
+def test_not_found(tmp_path, make, fake_cargo):
     (tmp_path / "file.json").write_text("{}")
     path = make(tmp_path)
     error = expect(FileNotFoundError, NOT_FOUND + path, path)
