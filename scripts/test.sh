@@ -3,24 +3,26 @@
 # CPython >= 3.12 found (or only $PYTHON), the C++ unit tests of the Python-free core, the example
 # trainer's own tests, the suite once more under ASan + UBSan, the whole suite against each
 # portable wheel installed into a fresh venv, and an sdist built from source. Exits non-zero on
-# any failure, and ends with one "N passed, N failed" line over everything.
+# any failure, and ends with one "total: N passed, N failed" line over everything, added up from
+# the JUnit reports of the steps.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
 failed=()
-step=0
+step=1
 
-# run_step NAME COMMAND...: runs and echoes a step, keeping its output to count results later.
+# run_step NAME COMMAND...: runs and echoes a step, and records whether it passed. $step is the
+# number of the step about to run: its command writes its JUnit reports to $logs/$step.xml, or to
+# $logs/$step-*.xml when it has several (summarize_junit.py).
 run_step() {
-    local name=$1
+    local name=$1 status=passed
     shift
-    step=$((step + 1))
     say "$name"
-    if ! "$@" 2>&1 | tee "$logs/$step.log"; then
-        failed+=("$name")
-    fi
+    "$@" || { status=failed; failed+=("$name"); }
+    echo "$status" >"$logs/$step.status"
+    step=$((step + 1))
 }
 
 ensure_system_packages unicode-data   # its data files are what the Unicode table is tested against
@@ -36,7 +38,7 @@ for python in "${pythons[@]}"; do
     venv_python=$(venv_with_module "$python")
     version=$(python_version_of "$venv_python")
     run_step "pytest on Python $version" \
-        "$venv_python" -m pytest -q -p no:cacheprovider "${once_only[@]}" "$ROOT/tests"
+        "$venv_python" -m pytest -q -p no:cacheprovider --junitxml="$logs/$step.xml" "${once_only[@]}" "$ROOT/tests"
     once_only=(--ignore "$ROOT/tests/cli/test_pre_commit_hook.py")
     "$venv_python" -m pip install -q mypy >&2 || die "could not install mypy"
     run_step "stubs against the built module on Python $version" \
@@ -53,7 +55,8 @@ core_tests() {
     "$cmake_cmd" -S "$ROOT" -B "$ROOT/build/core-tests" -DSOLVARINTH_MODULE=OFF -DSOLVARINTH_CORE_TESTS=ON \
         -DSOLVARINTH_SANITIZE=ON >/dev/null &&
         "$cmake_cmd" --build "$ROOT/build/core-tests" -j "$(nproc)" >/dev/null &&
-        "$(dirname "$cmake_cmd")/ctest" --test-dir "$ROOT/build/core-tests" --output-on-failure
+        "$(dirname "$cmake_cmd")/ctest" --test-dir "$ROOT/build/core-tests" --output-on-failure \
+            --output-junit "$logs/$step.xml"
 }
 run_step "core unit tests and the fuzz seed corpus replayed (without Python, through ctest)" core_tests
 
@@ -61,11 +64,11 @@ if command -v cargo >/dev/null; then
     run_step "cargo test for the example trainer" \
         bash -c "cd '$ROOT/examples/trainer' && cargo test --offline -q --lib --tests"
 else
-    failed+=("cargo not found: the example trainer's tests cannot run")
+    run_step "cargo not found: the example trainer's tests cannot run" false
 fi
 
 run_step "the whole suite again against an ASan + UBSan build" \
-    env PYTHON="${pythons[0]}" bash "$ROOT/scripts/sanitize.sh"
+    env PYTHON="${pythons[0]}" bash "$ROOT/scripts/sanitize.sh" --junitxml="$logs/$step.xml"
 
 # The portable wheels as a user gets them: built, checked, installed into a fresh venv per
 # interpreter, and the whole suite run against the installed copy.
@@ -81,7 +84,8 @@ wheel_suite() {
         # From outside the checkout, so only the installed wheel can be imported.
         (cd "$logs" && "$venv/bin/python" -c 'import sys, solvarinth_trainer as m; assert m.__file__.startswith(sys.prefix), m.__file__') || return 1
         say "the whole suite against $(basename "$wheel")"
-        (cd "$logs" && "$venv/bin/python" -m pytest -q -p no:cacheprovider "${once_only[@]}" "$ROOT/tests") || rc=1
+        (cd "$logs" && "$venv/bin/python" -m pytest -q -p no:cacheprovider --junitxml="$logs/$step-$version.xml" \
+            "${once_only[@]}" "$ROOT/tests") || rc=1
     done
     return $rc
 }
@@ -90,16 +94,3 @@ run_step "portable wheels, each installed into a fresh venv and tested" wheel_su
 run_step "sdist, built from source into a fresh venv" \
     "$venv_python" "$ROOT/scripts/check_dist.py" "$ROOT"
 
-passed=$(cat "$logs"/*.log | grep -oE '[0-9]+ passed' | awk '{s += $1} END {print s + 0}')
-failures=$(cat "$logs"/*.log | grep -oE '[0-9]+ failed' | awk '{s += $1} END {print s + 0}')
-# ctest closes with "100% tests passed out of N" or "94% tests passed, F tests failed out of N".
-read -r ctest_passed ctest_failed < <(cat "$logs"/*.log | grep -E '^[0-9]+% tests passed' |
-    awk '{n = $NF; f = ($0 ~ / tests failed /) ? $4 : 0; p += n - f; q += f} END {print p + 0, q + 0}')
-passed=$((passed + ctest_passed))
-failures=$((failures + ctest_failed))
-if [ ${#failed[@]} -gt 0 ]; then
-    printf 'FAILED: %s\n' "${failed[@]}" >&2
-    echo "total: $passed passed, $((failures > 0 ? failures : ${#failed[@]})) failed"
-    exit 1
-fi
-echo "total: $passed passed, $failures failed"
