@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every test: the module's pytest suite and a stub check on each
-# CPython >= 3.12 found (or only $PYTHON), the C++ unit tests of the Python-free core, the example
-# trainer's own tests, the suite once more under ASan + UBSan, the whole suite against each
-# portable wheel installed into a fresh venv, and an sdist built from source. Exits non-zero on
-# any failure, and ends with one "total: N passed, N failed" line over everything, added up from
-# the JUnit reports of the steps.
+# CPython >= 3.12 found (or only $PYTHON) and on Debian sid's 3.14 and 3.15 in a Debian root, the
+# C++ unit tests of the Python-free core, the example trainer's own tests, the suite once more
+# under ASan + UBSan, the whole suite against each portable wheel installed into a fresh venv, an
+# sdist built from source, and the sdist built in a root that has a compiler only. Exits non-zero
+# on any failure, and ends with one "total: N passed, N failed" line over everything, added up
+# from the JUnit reports of the steps.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
+source "$ROOT/scripts/roots.sh"
 
-logs=$(mktemp -d)
+# Inside the checkout, so that the steps that run in a Debian root can write their reports here too.
+mkdir -p "$ROOT/build"
+logs=$(mktemp -d "$ROOT/build/test-logs.XXXXXX")
 trap 'rm -rf "$logs"' EXIT
 failed=()
 step=1
@@ -43,6 +47,21 @@ for python in "${pythons[@]}"; do
     "$venv_python" -m pip install -q mypy >&2 || die "could not install mypy"
     run_step "stubs against the built module on Python $version" \
         "$venv_python" -m mypy.stubtest solvarinth_trainer
+done
+
+# Debian sid's interpreters, which the host lacks, in a Debian root: each builds the module from
+# this checkout into its own venv there, then the whole suite and the stub check run.
+# Until libyaml and RapidJSON come with the sources, the build needs their -dev packages: it runs
+# in a root of its own that adds them, so that sid-amd64 keeps a compiler only.
+build_root=(sid-amd64-libs amd64 sid "${SID_AMD64_PACKAGES[@]}" pkg-config libyaml-dev rapidjson-dev)
+ensure_root "${build_root[@]}"
+for python in "${ROOT_PYTHONS[@]}"; do
+    root_python=$(root_venv_with_module "${build_root[0]}" "$python") || exit 1
+    run_step "pytest on Debian's $python in the root ${build_root[0]}" in_root "${build_root[0]}" \
+        "$root_python" -m pytest -q -p no:cacheprovider --junitxml="$logs/$step.xml" "${once_only[@]}" "$ROOT/tests"
+    in_root "${build_root[0]}" "$root_python" -m pip install -q mypy >&2 || die "could not install mypy in the root"
+    run_step "stubs against the built module on Debian's $python in the root ${build_root[0]}" \
+        in_root "${build_root[0]}" "$root_python" -m mypy.stubtest solvarinth_trainer
 done
 
 cmake_cmd=$(command -v cmake || true)
@@ -94,3 +113,11 @@ run_step "portable wheels, each installed into a fresh venv and tested" wheel_su
 run_step "sdist, built from source into a fresh venv" \
     "$venv_python" "$ROOT/scripts/check_dist.py" "$ROOT"
 
+run_step "sdist, built in a Debian root that has a compiler only, and the whole suite there" \
+    bash "$ROOT/scripts/check_sdist_in_root.sh" --junitxml="$logs/$step.xml" "${once_only[@]}"
+
+"${pythons[0]}" "$ROOT/scripts/summarize_junit.py" "$logs"
+if [ ${#failed[@]} -gt 0 ]; then
+    printf 'FAILED: %s\n' "${failed[@]}" >&2
+    exit 1
+fi
