@@ -75,7 +75,7 @@ make_root() {
         say "adopting the finished root $tmp"
     else
         ! pgrep -f "debootstrap .*$tmp" >/dev/null || die "a debootstrap is still making $tmp; wait for it"
-        rm -rf --one-file-system "$tmp"
+        rm -rf --one-file-system "$tmp" || die "could not remove the unfinished $tmp (is something still mounted in it?)"
         ensure_system_packages debootstrap
         say "making the Debian $suite root $name ($arch): a few minutes"
         # In a mount namespace of its own, so that nothing it mounts outlives it, even on failure.
