@@ -12,8 +12,11 @@ DEBIAN_MIRROR=${DEBIAN_MIRROR:-http://deb.debian.org/debian}
 ROOT_PYTHONS=(python3.14 python3.15)
 SID_AMD64_PACKAGES=(ca-certificates python3.14-dev python3.14-venv python3.15-dev python3.15-venv
     python3.14-dbg g++ make)
-# What the emulated arm64 root holds: venvs for the interpreters, and a C compiler for the fake cargo.
-SID_ARM64_PACKAGES=(ca-certificates python3.13-venv python3.14-venv python3.15-venv gcc)
+# What the emulated arm64 root holds: venvs for the interpreters, their headers for the test
+# dependencies that have no aarch64 wheel for a new interpreter, and a C compiler (those, and the
+# tests' fake cargo).
+SID_ARM64_PACKAGES=(ca-certificates python3.13-venv python3.14-venv python3.15-venv
+    python3.13-dev python3.14-dev python3.15-dev gcc)
 # Host files a root gets a fresh copy of on each entry: name resolution, the CA bundle (pip's
 # configuration names it), and pip's configuration with its constraints.
 ROOT_HOST_FILES=(/etc/resolv.conf /etc/ssl/certs/ca-certificates.crt /etc/pip.conf
