@@ -2,7 +2,7 @@
 # another architecture through qemu-user-static, a machine with a compiler and nothing else.
 # Sourced after lib.sh, not run. Everything here needs root, as debootstrap and chroot do.
 
-# Outside the checkout: CI works in a fresh clone each time, and a root takes a minute or more to make.
+# Outside the checkout: CI works in a fresh clone each time, and a root takes minutes to make.
 ROOTS_DIR=${SOLVARINTH_CACHE:-$HOME/.cache/solvarinth-trainer}/roots
 DEBIAN_MIRROR=${DEBIAN_MIRROR:-http://deb.debian.org/debian}
 # The interpreters the amd64 root adds to the host's, and what that root holds: their headers
