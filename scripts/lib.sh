@@ -7,6 +7,10 @@ SYSTEM_PACKAGES=(g++ pkg-config libyaml-dev rapidjson-dev)
 say() { printf '==> %s\n' "$*" >&2; }
 die() { printf 'error: %s\n' "$*" >&2; exit 1; }
 
+# What runs the interpreters below: nothing for the host's, "in_root NAME" (roots.sh, set as a
+# local by its caller) for those of a Debian root.
+PYTHON_RUNNER=()
+
 # Installs the C++ toolchain and the -dev packages the build links against, when missing.
 ensure_system_packages() {
     local missing=()
@@ -26,7 +30,7 @@ ensure_system_packages() {
 # Prints "major.minor" when $1 is a CPython >= 3.12 that can make venvs, else nothing.
 python_version_of() {
     local out
-    out=$("$1" -c 'import sys, venv, platform
+    out=$("${PYTHON_RUNNER[@]}" "$1" -c 'import sys, venv, platform
 if platform.python_implementation() == "CPython" and sys.version_info >= (3, 12):
     print("%d.%d" % sys.version_info[:2])' 2>/dev/null) || return 0
     [[ "$out" =~ ^3\.[0-9]+$ ]] && echo "$out"
@@ -71,8 +75,9 @@ ensure_cargo() {
 # Creates (or reuses) .venv/NAME with the interpreter $1 and a current pip. Prints the venv's python.
 make_venv() {
     local python=$1 venv="$ROOT/.venv/$2"
-    [ -x "$venv/bin/python" ] || "$python" -m venv "$venv" >&2 || die "could not create a venv with $python"
-    "$venv/bin/python" -m pip install -q --upgrade pip >&2 || die "pip upgrade failed in $venv"
+    "${PYTHON_RUNNER[@]}" test -x "$venv/bin/python" || "${PYTHON_RUNNER[@]}" "$python" -m venv "$venv" >&2 \
+        || die "could not create a venv with $python"
+    "${PYTHON_RUNNER[@]}" "$venv/bin/python" -m pip install -q --upgrade pip >&2 || die "pip upgrade failed in $venv"
     echo "$venv/bin/python"
 }
 
@@ -84,13 +89,14 @@ with open(sys.argv[1], "rb") as f:
     print("\n".join(tomllib.load(f)["project"]["optional-dependencies"]["test"]))' "$ROOT/pyproject.toml"
 }
 
-# Creates (or reuses) .venv/py<version> for the interpreter and installs the module into it with
-# the extras $2 (default: test). Prints the venv's python.
+# Creates (or reuses) .venv/<$3>py<version> for the interpreter and installs the module into it
+# with the extras $2 (default: test). Prints the venv's python.
 venv_with_module() {
     local python=$1 extras=${2:-test} version venv_python
     version=$(python_version_of "$python")
-    venv_python=$(make_venv "$python" "py$version") || exit 1
+    [ -n "$version" ] || die "$python is not a CPython >= 3.12 with venv"
+    venv_python=$(make_venv "$python" "${3:-}py$version") || exit 1
     say "building and installing solvarinth_trainer for Python $version"
-    "$venv_python" -m pip install -q "$ROOT[$extras]" >&2 || die "pip install of the module failed for Python $version"
+    "${PYTHON_RUNNER[@]}" "$venv_python" -m pip install -q "$ROOT[$extras]" >&2 || die "pip install of the module failed for Python $version"
     echo "$venv_python"
 }

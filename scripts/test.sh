@@ -1,27 +1,32 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every test: the module's pytest suite and a stub check on each
-# CPython >= 3.12 found (or only $PYTHON), the C++ unit tests of the Python-free core, the example
-# trainer's own tests, the suite once more under ASan + UBSan, a reference-leak check on a debug
-# interpreter, the whole suite against each portable wheel installed into a fresh venv, and an
-# sdist built from source. Exits non-zero on any failure, and ends with one "N passed, N failed"
-# line over everything.
+# CPython >= 3.12 found (or only $PYTHON) and on Debian sid's 3.14 and 3.15 in a Debian root, the
+# C++ unit tests of the Python-free core, the example trainer's own tests, the suite once more
+# under ASan + UBSan, a reference-leak check on a debug interpreter, the whole suite against each
+# portable wheel installed into a fresh venv, an sdist built from source, and the sdist built in a
+# root that has a compiler only. Exits non-zero on any failure, and ends with one
+# "total: N passed, N failed" line over everything, added up from the JUnit reports of the steps.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
+source "$ROOT/scripts/roots.sh"
 
-logs=$(mktemp -d)
+# Inside the checkout, so that the steps that run in a Debian root can write their reports here too.
+mkdir -p "$ROOT/build"
+logs=$(mktemp -d "$ROOT/build/test-logs.XXXXXX")
 trap 'rm -rf "$logs"' EXIT
 failed=()
-step=0
+step=1
 
-# run_step NAME COMMAND...: runs and echoes a step, keeping its output to count results later.
+# run_step NAME COMMAND...: runs and echoes a step, and records whether it passed. $step is the
+# number of the step about to run: its command writes its JUnit reports to $logs/$step.xml, or to
+# $logs/$step-*.xml when it has several (summarize_junit.py).
 run_step() {
-    local name=$1
+    local name=$1 status=passed
     shift
-    step=$((step + 1))
     say "$name"
-    if ! "$@" 2>&1 | tee "$logs/$step.log"; then
-        failed+=("$name")
-    fi
+    "$@" || { status=failed; failed+=("$name"); }
+    echo "$status" >"$logs/$step.status"
+    step=$((step + 1))
 }
 
 ensure_system_packages unicode-data   # its data files are what the Unicode table is tested against
@@ -38,11 +43,26 @@ for python in "${pythons[@]}"; do
     venv_python=$(venv_with_module "$python" test,examples)   # examples: the Dask recipe's test
     version=$(python_version_of "$venv_python")
     run_step "pytest on Python $version" \
-        "$venv_python" -m pytest -q -p no:cacheprovider "${once_only[@]}" "$ROOT/tests"
+        "$venv_python" -m pytest -q -p no:cacheprovider --junitxml="$logs/$step.xml" "${once_only[@]}" "$ROOT/tests"
     once_only=(--ignore "$ROOT/tests/cli/test_pre_commit_hook.py")
     "$venv_python" -m pip install -q mypy >&2 || die "could not install mypy"
     run_step "stubs against the built module on Python $version" \
         "$venv_python" -m mypy.stubtest solvarinth_trainer
+done
+
+# Debian sid's interpreters, which the host lacks, in a Debian root: each builds the module from
+# this checkout into its own venv there, then the whole suite and the stub check run.
+# Until libyaml and RapidJSON come with the sources, the build needs their -dev packages: it runs
+# in a root of its own that adds them, so that sid-amd64 keeps a compiler only.
+build_root=(sid-amd64-libs amd64 sid "${SID_AMD64_PACKAGES[@]}" pkg-config libyaml-dev rapidjson-dev)
+ensure_root "${build_root[@]}"
+for python in "${ROOT_PYTHONS[@]}"; do
+    root_python=$(root_venv_with_module "${build_root[0]}" "$python") || exit 1
+    run_step "pytest on Debian's $python in the root ${build_root[0]}" in_root "${build_root[0]}" \
+        "$root_python" -m pytest -q -p no:cacheprovider --junitxml="$logs/$step.xml" "${once_only[@]}" "$ROOT/tests"
+    in_root "${build_root[0]}" "$root_python" -m pip install -q mypy >&2 || die "could not install mypy in the root"
+    run_step "stubs against the built module on Debian's $python in the root ${build_root[0]}" \
+        in_root "${build_root[0]}" "$root_python" -m mypy.stubtest solvarinth_trainer
 done
 
 cmake_cmd=$(command -v cmake || true)
@@ -55,7 +75,8 @@ core_tests() {
     "$cmake_cmd" -S "$ROOT" -B "$ROOT/build/core-tests" -DSOLVARINTH_MODULE=OFF -DSOLVARINTH_CORE_TESTS=ON \
         -DSOLVARINTH_SANITIZE=ON >/dev/null &&
         "$cmake_cmd" --build "$ROOT/build/core-tests" -j "$(nproc)" >/dev/null &&
-        "$(dirname "$cmake_cmd")/ctest" --test-dir "$ROOT/build/core-tests" --output-on-failure
+        "$(dirname "$cmake_cmd")/ctest" --test-dir "$ROOT/build/core-tests" --output-on-failure \
+            --output-junit "$logs/$step.xml"
 }
 run_step "core unit tests and the fuzz seed corpus replayed (without Python, through ctest)" core_tests
 
@@ -63,11 +84,11 @@ if command -v cargo >/dev/null; then
     run_step "cargo test for the example trainer" \
         bash -c "cd '$ROOT/examples/trainer' && cargo test --offline -q --lib --tests"
 else
-    failed+=("cargo not found: the example trainer's tests cannot run")
+    run_step "cargo not found: the example trainer's tests cannot run" false
 fi
 
 run_step "the whole suite again against an ASan + UBSan build" \
-    env PYTHON="${pythons[0]}" bash "$ROOT/scripts/sanitize.sh"
+    env PYTHON="${pythons[0]}" bash "$ROOT/scripts/sanitize.sh" --junitxml="$logs/$step.xml"
 
 # Reference counts, which only a debug interpreter totals: Debian's python3.14-dbg in the amd64
 # sid root, every outcome kind in repeated batches, as CPython's -R runs judge them.
@@ -87,7 +108,8 @@ wheel_suite() {
         # From outside the checkout, so only the installed wheel can be imported.
         (cd "$logs" && "$venv/bin/python" -c 'import sys, solvarinth_trainer as m; assert m.__file__.startswith(sys.prefix), m.__file__') || return 1
         say "the whole suite against $(basename "$wheel")"
-        (cd "$logs" && "$venv/bin/python" -m pytest -q -p no:cacheprovider "${once_only[@]}" "$ROOT/tests") || rc=1
+        (cd "$logs" && "$venv/bin/python" -m pytest -q -p no:cacheprovider --junitxml="$logs/$step-$version.xml" \
+            "${once_only[@]}" "$ROOT/tests") || rc=1
     done
     return $rc
 }
@@ -96,16 +118,11 @@ run_step "portable wheels, each installed into a fresh venv and tested" wheel_su
 run_step "sdist, built from source into a fresh venv" \
     "$venv_python" "$ROOT/scripts/check_dist.py" "$ROOT"
 
-passed=$(cat "$logs"/*.log | grep -oE '[0-9]+ passed' | awk '{s += $1} END {print s + 0}')
-failures=$(cat "$logs"/*.log | grep -oE '[0-9]+ failed' | awk '{s += $1} END {print s + 0}')
-# ctest closes with "100% tests passed out of N" or "94% tests passed, F tests failed out of N".
-read -r ctest_passed ctest_failed < <(cat "$logs"/*.log | grep -E '^[0-9]+% tests passed' |
-    awk '{n = $NF; f = ($0 ~ / tests failed /) ? $4 : 0; p += n - f; q += f} END {print p + 0, q + 0}')
-passed=$((passed + ctest_passed))
-failures=$((failures + ctest_failed))
+run_step "sdist, built in a Debian root that has a compiler only, and the whole suite there" \
+    bash "$ROOT/scripts/check_sdist_in_root.sh" --junitxml="$logs/$step.xml" "${once_only[@]}"
+
+"${pythons[0]}" "$ROOT/scripts/summarize_junit.py" "$logs"
 if [ ${#failed[@]} -gt 0 ]; then
     printf 'FAILED: %s\n' "${failed[@]}" >&2
-    echo "total: $passed passed, $((failures > 0 ? failures : ${#failed[@]})) failed"
     exit 1
 fi
-echo "total: $passed passed, $failures failed"
