@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every test: the module's pytest suite and a stub check on each
-# CPython >= 3.12 found (or only $PYTHON), the C++ unit tests of the Python-free core, the example
-# trainer's own tests, the suite once more under ASan + UBSan, the whole suite against each
-# portable wheel installed into a fresh venv, and an sdist built from source. Exits non-zero on
+# CPython >= 3.12 found (or only $PYTHON), the suite once against the system's libyaml and
+# RapidJSON, the C++ unit tests of the Python-free core, the example trainer's own tests, the
+# suite once more under ASan + UBSan, the whole suite against each portable wheel installed into
+# a fresh venv, and an sdist built from source. Exits non-zero on
 # any failure, and ends with one "N passed, N failed" line over everything.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -42,6 +43,20 @@ for python in "${pythons[@]}"; do
     run_step "stubs against the built module on Python $version" \
         "$venv_python" -m mypy.stubtest solvarinth_trainer
 done
+
+# Built once on the first interpreter against the system's libyaml and RapidJSON, as a
+# distribution would build it, so that the option for them stays tested.
+system_libs_suite() {
+    ensure_system_packages "${SYSTEM_LIB_PACKAGES[@]}"
+    local venv_python requirements
+    venv_python=$(make_venv "${pythons[0]}" "system-libs") || return 1
+    mapfile -t requirements < <(test_requirements "$venv_python")
+    "$venv_python" -m pip install -q "${requirements[@]}" || return 1
+    "$venv_python" -m pip install -q --force-reinstall --no-deps -C build-dir="$ROOT/build/system-libs" \
+        -C cmake.define.SOLVARINTH_SYSTEM_LIBS=ON "$ROOT" || return 1
+    "$venv_python" -m pytest -q -p no:cacheprovider --ignore "$ROOT/tests/cli/test_pre_commit_hook.py" "$ROOT/tests"
+}
+run_step "the suite against a build on the system's libyaml and RapidJSON" system_libs_suite
 
 cmake_cmd=$(command -v cmake || true)
 if [ -z "$cmake_cmd" ]; then
