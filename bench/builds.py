@@ -4,9 +4,9 @@
     python bench/builds.py --baseline REV       # the g++ build of git revision REV instead of the tree
     python bench/builds.py --quick              # few rounds, prints only
 
-Needs the wheel for this interpreter in dist/ (bash scripts/build_wheels.sh) and the system
-packages of a source build. Two fresh venvs are made from this interpreter: one with the wheel,
-one with `pip install` of the source (g++, the system's shared libyaml). A worker process in each
+Needs the wheel for this interpreter in dist/ (bash scripts/build_wheels.sh) and g++. Two fresh
+venvs are made from this interpreter: one with the wheel, one with `pip install` of the source
+(g++; libyaml from third_party/, or the system's shared one for a revision from before it). A worker process in each
 venv runs the same calls; the two alternate round by round (order flipped every round) and every
 figure is a median. Import time is the cumulative `-X importtime` figure of the module, median
 of 20 fresh interpreters per build.

@@ -6,8 +6,8 @@
 //
 //   cmake -S . -B /tmp/core -DSOLVARINTH_MODULE=OFF -DCMAKE_BUILD_TYPE=Release
 //   cmake --build /tmp/core -j2
-//   g++ -std=c++20 -O3 -g -Isrc bench/profile_validate.cpp /tmp/core/libsolvarinth_core.a \
-//       $(pkg-config --libs yaml-0.1) -o /tmp/profile_validate
+//   g++ -std=c++20 -O3 -g -Isrc -isystem third_party/rapidjson/include bench/profile_validate.cpp \
+//       /tmp/core/libsolvarinth_core.a /tmp/core/libsolvarinth_yaml.a -o /tmp/profile_validate
 //   /tmp/profile_validate config.json 200
 //   perf record -g -e cpu-clock /tmp/profile_validate config.json 2000
 #include <algorithm>

@@ -1,5 +1,5 @@
 """Builds the sdist with `python -m build`, checks it carries what a build from source needs,
-installs it into a fresh venv (compiling against the system's libyaml and RapidJSON) and checks
+installs it into a fresh venv (compiling the libyaml and RapidJSON it carries) and checks
 that the module and its stubs arrive there. The portable wheels have their own script,
 build_wheels.sh. Usage: check_dist.py REPO"""
 
@@ -27,7 +27,9 @@ def main(repo: Path) -> int:
         assert len(sdists) == 1, f"expected one sdist, got {list(dist.iterdir())}"
         with tarfile.open(sdists[0]) as tar:
             members = {name.split("/", 1)[1] for name in tar.getnames() if "/" in name}
-        for needed in ("LICENSE", "CMakeLists.txt", "src/common/escape_table.inc", "stubs/solvarinth_trainer-stubs/__init__.pyi"):
+        for needed in ("LICENSE", "CMakeLists.txt", "src/common/escape_table.inc", "stubs/solvarinth_trainer-stubs/__init__.pyi",
+                       "cmake/rapidjson_pin.cmake", "third_party/libyaml/src/scanner.c",
+                       "third_party/rapidjson/include/rapidjson/reader.h"):
             assert needed in members, f"the sdist lacks {needed}"
         env = Path(tmp) / "venv"
         venv.create(env, with_pip=True)

@@ -25,8 +25,9 @@ MAX_BYTES = 1_000_000
 ALLOWED_NEEDED = {"libc.so.6", "libm.so.6", "libpthread.so.0", "libdl.so.2", "ld-linux-x86-64.so.2"}
 MAX_GLIBC = (2, 17)
 MODULE_EXPORTS = {"PyInit_solvarinth_trainer"}
-# Our own licence, libyaml's, and the C++ runtime's (zig's libc++ and libc++abi).
-REQUIRED_LICENSES = ["LICENSE", "libyaml.txt", "llvm-libcxx.txt", "llvm-libcxxabi.txt"]
+# Our own licence, those of libyaml and RapidJSON (both compiled in), and the C++ runtime's (zig's
+# libc++ and libc++abi).
+REQUIRED_LICENSES = ["LICENSE", "libyaml.txt", "rapidjson.txt", "llvm-libcxx.txt", "llvm-libcxxabi.txt"]
 
 
 def readelf(data: bytes, *flags: str) -> str:

@@ -10,9 +10,11 @@ shift $(($# < 2 ? $# : 2))
 ensure_system_packages clang libclang-rt-14-dev
 cmake_cmd=$(command -v cmake) || die "cmake not found (pip install cmake)"
 clangxx=$(command -v clang++ || command -v clang++-14) || die "clang++ not found"
+clang=$(command -v clang || command -v clang-14) || die "clang not found"
 
 build="$ROOT/build/fuzz"
-"$cmake_cmd" -S "$ROOT" -B "$build" -DCMAKE_CXX_COMPILER="$clangxx" -DSOLVARINTH_MODULE=OFF -DSOLVARINTH_FUZZ=ON >/dev/null
+"$cmake_cmd" -S "$ROOT" -B "$build" -DCMAKE_CXX_COMPILER="$clangxx" -DCMAKE_C_COMPILER="$clang" \
+    -DSOLVARINTH_MODULE=OFF -DSOLVARINTH_FUZZ=ON >/dev/null
 "$cmake_cmd" --build "$build" -j "$(nproc)" --target "fuzz_$target" >/dev/null
 
 work="$build/corpus-$target"

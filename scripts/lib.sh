@@ -2,7 +2,9 @@
 # Sourced, not run.
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-SYSTEM_PACKAGES=(g++ pkg-config libyaml-dev rapidjson-dev)
+SYSTEM_PACKAGES=(g++)   # C and C++: libyaml and RapidJSON come with the sources, in third_party/
+# What a build with SOLVARINTH_SYSTEM_LIBS=ON needs besides.
+SYSTEM_LIB_PACKAGES=(pkg-config libyaml-dev rapidjson-dev)
 
 say() { printf '==> %s\n' "$*" >&2; }
 die() { printf 'error: %s\n' "$*" >&2; exit 1; }
@@ -11,7 +13,7 @@ die() { printf 'error: %s\n' "$*" >&2; exit 1; }
 # local by its caller) for those of a Debian root.
 PYTHON_RUNNER=()
 
-# Installs the C++ toolchain and the -dev packages the build links against, when missing.
+# Installs the C and C++ toolchain and the packages given, when missing.
 ensure_system_packages() {
     local missing=()
     for pkg in "${SYSTEM_PACKAGES[@]}" "$@"; do

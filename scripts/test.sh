@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every test: the module's pytest suite and a stub check on each
 # CPython >= 3.12 found (or only $PYTHON) and on Debian sid's 3.14 and 3.15 in a Debian root, the
-# C++ unit tests of the Python-free core, the example trainer's own tests, the suite once more
-# under ASan + UBSan, a reference-leak check on a debug interpreter, the whole suite against each
-# portable wheel installed into a fresh venv, an sdist built from source, and the sdist built in a
-# root that has a compiler only. Exits non-zero on any failure, and ends with one
-# "total: N passed, N failed" line over everything, added up from the JUnit reports of the steps.
+# suite once against the system's libyaml and RapidJSON, the C++ unit tests of the Python-free
+# core, the example trainer's own tests, the suite once more under ASan + UBSan, a reference-leak
+# check on a debug interpreter, the whole suite against each portable wheel installed into a fresh
+# venv, an sdist built from source, and the sdist built in a root that has a compiler only. Exits
+# non-zero on any failure, and ends with one "total: N passed, N failed" line over everything,
+# added up from the JUnit reports of the steps.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 source "$ROOT/scripts/roots.sh"
@@ -52,9 +53,7 @@ done
 
 # Debian sid's interpreters, which the host lacks, in a Debian root: each builds the module from
 # this checkout into its own venv there, then the whole suite and the stub check run.
-# Until libyaml and RapidJSON come with the sources, the build needs their -dev packages: it runs
-# in a root of its own that adds them, so that sid-amd64 keeps a compiler only.
-build_root=(sid-amd64-libs amd64 sid "${SID_AMD64_PACKAGES[@]}" pkg-config libyaml-dev rapidjson-dev)
+build_root=(sid-amd64 amd64 sid "${SID_AMD64_PACKAGES[@]}")
 ensure_root "${build_root[@]}"
 for python in "${ROOT_PYTHONS[@]}"; do
     root_python=$(root_venv_with_module "${build_root[0]}" "$python") || exit 1
@@ -64,6 +63,20 @@ for python in "${ROOT_PYTHONS[@]}"; do
     run_step "stubs against the built module on Debian's $python in the root ${build_root[0]}" \
         in_root "${build_root[0]}" "$root_python" -m mypy.stubtest solvarinth_trainer
 done
+
+# Built once on the first interpreter against the system's libyaml and RapidJSON, as a
+# distribution would build it, so that the option for them stays tested.
+system_libs_suite() {
+    ensure_system_packages "${SYSTEM_LIB_PACKAGES[@]}"
+    local venv_python requirements
+    venv_python=$(make_venv "${pythons[0]}" "system-libs") || return 1
+    mapfile -t requirements < <(test_requirements "$venv_python")
+    "$venv_python" -m pip install -q "${requirements[@]}" || return 1
+    "$venv_python" -m pip install -q --force-reinstall --no-deps -C build-dir="$ROOT/build/system-libs" \
+        -C cmake.define.SOLVARINTH_SYSTEM_LIBS=ON "$ROOT" || return 1
+    "$venv_python" -m pytest -q -p no:cacheprovider --junitxml="$logs/$step.xml" --ignore "$ROOT/tests/cli/test_pre_commit_hook.py" "$ROOT/tests"
+}
+run_step "the suite against a build on the system's libyaml and RapidJSON" system_libs_suite
 
 cmake_cmd=$(command -v cmake || true)
 if [ -z "$cmake_cmd" ]; then

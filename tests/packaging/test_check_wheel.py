@@ -19,7 +19,7 @@ loader.loader.exec_module(check_wheel)
 DIST_INFO = "solvarinth_trainer-0.1.4.dist-info"
 MODULE = "solvarinth_trainer.cpython-312-x86_64-linux-gnu.so"
 SCRIPT = "solvarinth_trainer-0.1.4.data/scripts/solvarinth-check"
-LICENSES = ["licenses/LICENSE", "licenses/thirdparty/libyaml.txt",
+LICENSES = ["licenses/LICENSE", "licenses/thirdparty/libyaml.txt", "licenses/thirdparty/rapidjson.txt",
             "licenses/thirdparty/llvm-libcxx.txt", "licenses/thirdparty/llvm-libcxxabi.txt"]
 
 INIT = '__attribute__((visibility("default"))) int PyInit_solvarinth_trainer(void) { return 0; }\n'
