@@ -14,7 +14,7 @@ for found in /usr/include/yaml.h /usr/include/rapidjson; do
     [ ! -e "$root$found" ] || die "the root $name has $found, so a build there no longer shows what a compiler alone can do"
 done
 
-mapfile -t pythons < <(find_pythons)
+load_pythons
 host_python=$(make_venv "${pythons[0]}" "py$(python_version_of "${pythons[0]}")") || exit 1
 "$host_python" -m pip install -q build >&2 || die "could not install build"
 work=$(mktemp -d "$root/tmp/sdist-check.XXXXXX")

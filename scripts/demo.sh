@@ -9,8 +9,7 @@ EXAMPLE="$ROOT/examples/trainer"
 
 ensure_system_packages
 ensure_cargo
-mapfile -t pythons < <(find_pythons)
-[ ${#pythons[@]} -gt 0 ] || die "no CPython >= 3.12 found"
+load_pythons
 python=${pythons[0]}
 venv_python=$(venv_with_module "$python")
 

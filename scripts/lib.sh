@@ -63,6 +63,15 @@ find_pythons() {
     [ "$found" -eq 1 ] || die "no CPython >= 3.12 found; install one (e.g. apt-get install python3.12-venv) or set PYTHON=/path/to/python3.12"
 }
 
+# Fills the array pythons with find_pythons' list, or stops the script when there is none. (Read
+# through a process substitution, find_pythons' own stop would only end that subshell and leave
+# an empty list behind.)
+load_pythons() {
+    local found
+    found=$(find_pythons) || exit 1
+    mapfile -t pythons <<<"$found"
+}
+
 # Puts a cargo on PATH: the one already there, else rustup's in ~/.cargo/bin, else Debian's package.
 ensure_cargo() {
     command -v cargo >/dev/null && return 0

@@ -5,8 +5,7 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
 ensure_system_packages
-mapfile -t pythons < <(find_pythons)
-[ ${#pythons[@]} -gt 0 ] || die "no CPython >= 3.12 found"
+load_pythons
 python=${pythons[0]}
 version=$(python_version_of "$python")
 venv_python=$(make_venv "$python" "asan-py$version")

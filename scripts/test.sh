@@ -34,8 +34,7 @@ ensure_system_packages unicode-data   # its data files are what the Unicode tabl
 ensure_system_packages doctest-dev    # the core unit tests' framework (CMake's find_package(doctest))
 # The example trainer's tests and the end-to-end pytest need a real cargo.
 ensure_cargo
-mapfile -t pythons < <(find_pythons)
-[ ${#pythons[@]} -gt 0 ] || die "no CPython >= 3.12 found"
+load_pythons
 
 # The pre-commit hook test builds this checkout from source in a hook environment twice (about
 # 90 s): one run on the first interpreter says what it has to say.
