@@ -5,7 +5,7 @@
 #include <string>
 
 #include "check.hpp"
-#include "config/yaml_loader.hpp"
+#include "config/yaml_check.hpp"
 #include "config/yaml_scalar.hpp"
 
 using namespace solvarinth::config::yaml;

@@ -1,0 +1,233 @@
+// Scalar keys of a mapping as packed entries in growing blocks, a linear scan while the mapping
+// is small, then a hash table seeded per process, so that no text can be crafted in advance to
+// make its keys collide.
+#include "config/yaml_keys.hpp"
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+
+#include "common/fault.hpp"
+#include "common/quote.hpp"
+
+namespace solvarinth::config::yaml {
+namespace {
+
+constexpr std::string_view kDuplicateEntry = "duplicate entry ";
+constexpr std::size_t kFirstBlock = 128;
+constexpr std::size_t kLargestBlock = std::size_t{1} << 20;  // offsets take 20 bits of a reference
+constexpr std::size_t kMostBlocks = std::size_t{1} << 12;
+
+bool same_key(const Scalar& a, const Scalar& b) {
+    if (a.kind != b.kind) return false;
+    switch (a.kind) {
+        case ScalarKind::Null:
+            return true;
+        case ScalarKind::Bool:
+        case ScalarKind::Int:
+            return a.flag == b.flag && a.magnitude == b.magnitude;
+        case ScalarKind::Float:
+            return key_bits(a.real) == key_bits(b.real);
+        case ScalarKind::String:
+            break;
+    }
+    return a.text == b.text;
+}
+
+std::uint64_t mix(std::uint64_t h) {
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdULL;
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53ULL;
+    return h ^ (h >> 33);
+}
+
+std::uint64_t seed() {
+    static const std::uint64_t value = [] {
+        std::random_device source;
+        return (std::uint64_t{source()} << 32) ^ source();
+    }();
+    return value;
+}
+
+std::uint32_t hash_of(const Scalar& key) {
+    std::uint64_t h = seed() ^ (static_cast<std::uint64_t>(key.kind) << 1 | key.flag);
+    switch (key.kind) {
+        case ScalarKind::Null:
+        case ScalarKind::Bool:
+            break;
+        case ScalarKind::Int:
+            h = mix(h ^ key.magnitude);
+            break;
+        case ScalarKind::Float:
+            h = mix(h ^ key_bits(key.real));
+            break;
+        case ScalarKind::String: {
+            const char* p = key.text.data();
+            std::size_t n = key.text.size();
+            h ^= n * 0x9E3779B97F4A7C15ULL;
+            for (; n >= 8; n -= 8, p += 8) {
+                std::uint64_t word;
+                std::memcpy(&word, p, 8);
+                h = (h ^ word) * 0x9E3779B97F4A7C15ULL;
+                h ^= h >> 29;
+            }
+            std::uint64_t tail = 0;
+            std::memcpy(&tail, p, n);
+            h = (h ^ tail) * 0x9E3779B97F4A7C15ULL;
+            break;
+        }
+    }
+    return static_cast<std::uint32_t>(mix(h));
+}
+
+// A key other than null as a repeated-key message shows it: `true`, -3, 1.5, "text".
+std::string shown(const Scalar& key) {
+    switch (key.kind) {
+        case ScalarKind::Null:
+            break;
+        case ScalarKind::Bool:
+            return key.flag ? "`true`" : "`false`";
+        case ScalarKind::Int: {
+            std::string text(key.flag ? "-" : "");
+            return text += std::to_string(key.magnitude);
+        }
+        case ScalarKind::Float:
+            return format_float(key.real);
+        case ScalarKind::String:
+            return quoted_lossy(key.text);
+    }
+    fatal("YAML null key shown as a value");
+}
+
+// The failure text naming the earlier of two equal scalar keys.
+std::string repeated(const Scalar& first) {
+    if (first.kind == ScalarKind::Null) return std::string(kDuplicateEntry) + "with null key";
+    return std::string(kDuplicateEntry) + "with key " + shown(first);
+}
+
+}  // namespace
+
+std::uint64_t key_bits(double v) {
+    const double normal = std::isnan(v) ? std::numeric_limits<double>::quiet_NaN() : v == 0 ? 0.0 : v;
+    return std::bit_cast<std::uint64_t>(normal);
+}
+
+std::optional<std::string> MappingKeys::add_scalar(const Scalar& key) {
+    if (count_ < kLinear) {
+        for (std::size_t i = 0; i < count_; ++i) {
+            const Scalar known = value_at(small_[i]);
+            if (same_key(known, key)) return repeated(known);
+        }
+        small_[count_++] = append(key);
+        return std::nullopt;
+    }
+    if (!slots_) grow();
+    const std::uint32_t hash = hash_of(key);
+    const std::size_t mask = slot_count_ - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        const Slot& slot = slots_[i];
+        if (slot.ref == kEmpty) break;
+        if (slot.hash != hash) continue;
+        const Scalar known = value_at(slot.ref);
+        if (same_key(known, key)) return repeated(known);
+    }
+    index(hash, append(key));
+    if (++count_ * 2 > slot_count_) grow();
+    return std::nullopt;
+}
+
+std::optional<std::string> MappingKeys::add_structural(std::uint32_t id) {
+    if (structural_.insert(id).second) return std::nullopt;
+    return std::string(kDuplicateEntry) + "in YAML map";
+}
+
+void MappingKeys::clear() noexcept {
+    if (chunks_.size() > 1 || capacity_ > 8 * kFirstBlock) chunks_.clear();
+    if (chunks_.empty()) capacity_ = 0;
+    used_ = 0;
+    count_ = 0;
+    slots_.reset();
+    slot_count_ = 0;
+    structural_.clear();
+}
+
+void MappingKeys::index(std::uint32_t hash, std::uint32_t ref) {
+    const std::size_t mask = slot_count_ - 1;
+    std::size_t i = hash & mask;
+    while (slots_[i].ref != kEmpty) i = (i + 1) & mask;
+    slots_[i] = Slot{hash, ref};
+}
+
+// Doubles the table, or builds the first one from the keys scanned linearly so far.
+void MappingKeys::grow() {
+    std::unique_ptr<Slot[]> old = std::move(slots_);
+    const std::size_t old_count = slot_count_;
+    slot_count_ = old ? old_count * 2 : 4 * kLinear;
+    slots_ = std::make_unique<Slot[]>(slot_count_);
+    if (!old) {
+        for (std::size_t i = 0; i < count_; ++i) index(hash_of(value_at(small_[i])), small_[i]);
+        return;
+    }
+    for (std::size_t i = 0; i < old_count; ++i)
+        if (old[i].ref != kEmpty) index(old[i].hash, old[i].ref);
+}
+
+char* MappingKeys::reserve(std::size_t bytes) {
+    if (used_ + bytes > capacity_ || chunks_.empty()) {
+        if (chunks_.size() >= kMostBlocks) fatal(kOutOfMemory);
+        const std::size_t next = capacity_ == 0 ? kFirstBlock : std::min(capacity_ * 2, kLargestBlock);
+        capacity_ = std::max(next, bytes);
+        chunks_.push_back(std::make_unique_for_overwrite<char[]>(capacity_));
+        used_ = 0;
+    }
+    char* p = chunks_.back().get() + used_;
+    used_ += bytes;
+    return p;
+}
+
+// The kind byte holds the kind and the flag; a number follows in 8 bytes, a text behind its size.
+std::uint32_t MappingKeys::append(const Scalar& key) {
+    const auto head = static_cast<char>(static_cast<unsigned>(key.kind) << 1 | (key.flag ? 1u : 0u));
+    std::size_t bytes = 1;
+    if (key.kind == ScalarKind::Int || key.kind == ScalarKind::Float) bytes += 8;
+    if (key.kind == ScalarKind::String) bytes += 10 + key.text.size();
+    char* p = reserve(bytes);
+    const auto ref = static_cast<std::uint32_t>((chunks_.size() - 1) << 20 | (p - chunks_.back().get()));
+    *p++ = head;
+    if (key.kind == ScalarKind::Int) std::memcpy(p, &key.magnitude, 8);
+    if (key.kind == ScalarKind::Float) std::memcpy(p, &key.real, 8);
+    if (key.kind != ScalarKind::String) return ref;
+    std::uint64_t n = key.text.size();
+    do {
+        const auto low = static_cast<unsigned char>(n & 0x7F);
+        n >>= 7;
+        *p++ = static_cast<char>(n ? (low | 0x80) : low);
+    } while (n);
+    std::memcpy(p, key.text.data(), key.text.size());
+    used_ -= static_cast<std::size_t>(chunks_.back().get() + used_ - (p + key.text.size()));
+    return ref;
+}
+
+Scalar MappingKeys::value_at(std::uint32_t ref) const {
+    const char* p = at(ref);
+    const auto head = static_cast<unsigned char>(*p++);
+    Scalar v;
+    v.kind = static_cast<ScalarKind>(head >> 1);
+    v.flag = (head & 1) != 0;
+    if (v.kind == ScalarKind::Int) std::memcpy(&v.magnitude, p, 8);
+    if (v.kind == ScalarKind::Float) std::memcpy(&v.real, p, 8);
+    if (v.kind != ScalarKind::String) return v;
+    std::uint64_t size = 0;
+    for (unsigned shift = 0;; shift += 7) {
+        const auto byte = static_cast<unsigned char>(*p++);
+        size |= std::uint64_t{byte & 0x7Fu} << shift;
+        if (!(byte & 0x80)) break;
+    }
+    v.text = std::string_view(p, size);
+    return v;
+}
+
+}  // namespace solvarinth::config::yaml
