@@ -47,7 +47,7 @@ bool Builder::add_key(std::optional<std::string> repeated) {
 }
 
 std::uint64_t Builder::scalar(const yaml_event_t& e, bool anchored) {
-    if (failure_) return kNotStored;
+    if (!settle()) return kNotStored;
     const auto& s = e.data.scalar;
     const std::string_view text(reinterpret_cast<const char*>(s.value), s.length);
     const bool plain = s.style == YAML_PLAIN_SCALAR_STYLE;
@@ -72,8 +72,9 @@ std::uint64_t Builder::scalar(const yaml_event_t& e, bool anchored) {
         }
         if (r == Role::Key) {
             MappingKeys& keys = top().keys;
-            if (!add_key(read.wrapper ? keys.add_structural(ids_.scalar(store_[at], read)) : keys.add_scalar(read.value)))
+            if (!add_key(read.wrapper ? keys.add_structural(ids_.scalar(store_[at], read)) : keys.add_scalar_soon(read.value)))
                 return at;
+            if (keys.pending()) pending_ = &keys;
             top().key_named = true;
             top().key.assign(text);
         }
@@ -83,7 +84,7 @@ std::uint64_t Builder::scalar(const yaml_event_t& e, bool anchored) {
 }
 
 std::uint64_t Builder::start(const yaml_event_t& e, bool mapping, bool anchored) {
-    if (failure_) return kNotStored;
+    if (!settle()) return kNotStored;
     const std::uint32_t tag_id = store_.tag_id(mapping ? e.data.mapping_start.tag : e.data.sequence_start.tag);
     const Mark mark = to_mark(e.start_mark);
     if (tag_id != 0 && store_.tag_at(tag_id).kind == TagClass::LocalEmpty) {
@@ -122,7 +123,7 @@ std::uint64_t Builder::start(const yaml_event_t& e, bool mapping, bool anchored)
 }
 
 void Builder::end(const yaml_event_t& e) {
-    if (failure_) return;
+    if (!settle()) return;
     Frame& f = top();
     if (keeping_ > 0) store_.add(f.mapping ? EventKind::MappingEnd : EventKind::SequenceEnd, to_mark(e.start_mark));
     Summary s = f.level.done;
@@ -142,7 +143,7 @@ void Builder::end(const yaml_event_t& e) {
 }
 
 void Builder::alias(const yaml_event_t& e, std::uint64_t target) {
-    if (failure_) return;
+    if (!settle()) return;
     const Role r = role();
     child_starts();
     if (keeping_ > 0) store_.add_alias(target, to_mark(e.start_mark));
@@ -173,7 +174,17 @@ std::vector<Level> Builder::open_levels() const {
 }
 
 void Builder::cut_short(const Diagnostic& reason) {
-    if (!failure_ && !complete_) fail(reason);
+    if (settle() && !complete_) fail(reason);
+}
+
+// A key left pending is judged before anything after it in the walk; false when building has
+// failed, there or before.
+bool Builder::settle() {
+    if (failure_) return false;
+    if (!pending_) return true;
+    MappingKeys& keys = *pending_;
+    pending_ = nullptr;
+    return add_key(keys.settle());
 }
 
 // Where the child of the innermost of the first `frames` frames sits: "." at the top, "a.b"

@@ -42,6 +42,8 @@ public:
     void void_node() { complete_ = true; }
     // The events stop before the document's node is complete, for this reason.
     void cut_short(const Diagnostic& reason);
+    // No more events come.
+    void finish() { settle(); }
 
     const std::optional<BuildFailure>& failure() const { return failure_; }
     std::uint64_t expansions() const { return aliases_.expansions(); }
@@ -70,6 +72,7 @@ private:
     void child_starts();
     void finish_child(const Summary& s);
     bool add_key(std::optional<std::string> repeated);
+    bool settle();
     std::uint64_t keep_scalar(const yaml_event_t& e, std::uint32_t tag, bool anchored);
     std::optional<std::string> alias_key(std::uint64_t target);
     std::vector<Level> open_levels() const;
@@ -86,6 +89,8 @@ private:
     std::size_t depth_ = 0;
     std::size_t keeping_ = 0;  // open collections that started a run of kept events
     bool complete_ = false;
+    // The keys of the innermost mapping when its last scalar key is still to be compared.
+    MappingKeys* pending_ = nullptr;
     std::optional<BuildFailure> failure_;
 };
 

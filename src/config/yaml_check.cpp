@@ -32,6 +32,7 @@ public:
     // The events stop early: a parser error.
     void stop(Diagnostic reason);
     void set_more_documents(bool more) { more_documents_ = more; }
+    void finish() { builder_.finish(); }
     std::optional<Diagnostic> verdict() const;
 
 private:
@@ -157,6 +158,7 @@ std::optional<Diagnostic> check_yaml(std::string_view text) {
         }
         break;
     }
+    walk.finish();
     return walk.verdict();
 }
 

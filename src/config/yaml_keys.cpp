@@ -5,9 +5,12 @@
 
 #include <bit>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <random>
+
+#include <sys/mman.h>
 
 #include "common/fault.hpp"
 #include "common/quote.hpp"
@@ -19,6 +22,7 @@ constexpr std::string_view kDuplicateEntry = "duplicate entry ";
 constexpr std::size_t kFirstBlock = 128;
 constexpr std::size_t kLargestBlock = std::size_t{1} << 20;  // offsets take 20 bits of a reference
 constexpr std::size_t kMostBlocks = std::size_t{1} << 12;
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
 bool same_key(const Scalar& a, const Scalar& b) {
     if (a.kind != b.kind) return false;
@@ -110,12 +114,37 @@ std::string repeated(const Scalar& first) {
 
 }  // namespace
 
+// Slots of consecutive keys lie far apart: a large table sits on huge pages where the kernel
+// allows, so that its lookups do not miss the TLB as well as the cache. All bytes 0xFF: empty.
+MappingKeys::Slot* MappingKeys::allocate_slots(std::size_t count) {
+    const std::size_t bytes = count * sizeof(Slot);
+    void* block = nullptr;
+    if (bytes < kHugePage) {
+        block = std::malloc(bytes);
+    } else if (::posix_memalign(&block, kHugePage, bytes) == 0) {
+        ::madvise(block, bytes, MADV_HUGEPAGE);
+    } else {
+        block = nullptr;
+    }
+    if (!block) fatal(kOutOfMemory);
+    std::memset(block, 0xFF, bytes);
+    return static_cast<Slot*>(block);
+}
+
+void MappingKeys::FreeSlots::operator()(Slot* p) const noexcept { std::free(p); }
+
 std::uint64_t key_bits(double v) {
     const double normal = std::isnan(v) ? std::numeric_limits<double>::quiet_NaN() : v == 0 ? 0.0 : v;
     return std::bit_cast<std::uint64_t>(normal);
 }
 
 std::optional<std::string> MappingKeys::add_scalar(const Scalar& key) {
+    if (auto repeated = add_scalar_soon(key)) return repeated;
+    return settle();
+}
+
+std::optional<std::string> MappingKeys::add_scalar_soon(const Scalar& key) {
+    if (pending_) fatal("YAML key added while another is pending");
     if (count_ < kLinear) {
         for (std::size_t i = 0; i < count_; ++i) {
             const Scalar known = value_at(small_[i]);
@@ -125,17 +154,33 @@ std::optional<std::string> MappingKeys::add_scalar(const Scalar& key) {
         return std::nullopt;
     }
     if (!slots_) grow();
-    const std::uint32_t hash = hash_of(key);
-    const std::size_t mask = slot_count_ - 1;
-    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-        const Slot& slot = slots_[i];
-        if (slot.ref == kEmpty) break;
-        if (slot.hash != hash) continue;
-        const Scalar known = value_at(slot.ref);
-        if (same_key(known, key)) return repeated(known);
-    }
-    index(hash, append(key));
+    pending_hash_ = hash_of(key);
+    pending_ref_ = append(key);
+    pending_ = true;
+    __builtin_prefetch(&slots_[pending_hash_ & (slot_count_ - 1)]);
+    return std::nullopt;
+}
+
+std::optional<std::string> MappingKeys::settle() {
+    if (!pending_) return std::nullopt;
+    pending_ = false;
+    if (auto repeated = find_or_index(pending_hash_, pending_ref_)) return repeated;
     if (++count_ * 2 > slot_count_) grow();
+    return std::nullopt;
+}
+
+std::optional<std::string> MappingKeys::find_or_index(std::uint32_t hash, std::uint32_t ref) {
+    const auto tag = static_cast<std::uint16_t>(hash >> 16);
+    const std::size_t mask = slot_count_ - 1;
+    std::size_t i = hash & mask;
+    for (;; i = (i + 1) & mask) {
+        const Slot& slot = slots_[i];
+        if (slot.ref() == kEmpty) break;
+        if (slot.tag != tag) continue;
+        const Scalar known = value_at(slot.ref());
+        if (same_key(known, value_at(ref))) return repeated(known);
+    }
+    slots_[i] = Slot{tag, static_cast<std::uint16_t>(ref), static_cast<std::uint16_t>(ref >> 16)};
     return std::nullopt;
 }
 
@@ -146,9 +191,11 @@ std::optional<std::string> MappingKeys::add_structural(std::uint32_t id) {
 
 void MappingKeys::clear() noexcept {
     if (chunks_.size() > 1 || capacity_ > 8 * kFirstBlock) chunks_.clear();
+    filled_.clear();
     if (chunks_.empty()) capacity_ = 0;
     used_ = 0;
     count_ = 0;
+    pending_ = false;
     slots_.reset();
     slot_count_ = 0;
     structural_.clear();
@@ -157,22 +204,35 @@ void MappingKeys::clear() noexcept {
 void MappingKeys::index(std::uint32_t hash, std::uint32_t ref) {
     const std::size_t mask = slot_count_ - 1;
     std::size_t i = hash & mask;
-    while (slots_[i].ref != kEmpty) i = (i + 1) & mask;
-    slots_[i] = Slot{hash, ref};
+    while (slots_[i].ref() != kEmpty) i = (i + 1) & mask;
+    slots_[i] = Slot{static_cast<std::uint16_t>(hash >> 16), static_cast<std::uint16_t>(ref),
+                     static_cast<std::uint16_t>(ref >> 16)};
 }
 
-// Doubles the table, or builds the first one from the keys scanned linearly so far.
+// Doubles the table, or builds the first one, indexing every entry again in the order they
+// were added: a sequential pass over the blocks. Each entry's slot is fetched into the cache a
+// few entries ahead of its insertion, since the slots of consecutive entries lie far apart.
 void MappingKeys::grow() {
-    std::unique_ptr<Slot[]> old = std::move(slots_);
-    const std::size_t old_count = slot_count_;
-    slot_count_ = old ? old_count * 2 : 4 * kLinear;
-    slots_ = std::make_unique<Slot[]>(slot_count_);
-    if (!old) {
-        for (std::size_t i = 0; i < count_; ++i) index(hash_of(value_at(small_[i])), small_[i]);
-        return;
+    slot_count_ = slots_ ? slot_count_ * 2 : 4 * kLinear;
+    slots_.reset();
+    slots_.reset(allocate_slots(slot_count_));
+    constexpr std::size_t kAhead = 16;
+    std::uint32_t hashes[kAhead];
+    std::uint32_t refs[kAhead];
+    std::size_t queued = 0;
+    for (std::size_t c = 0; c < chunks_.size(); ++c) {
+        const char* p = chunks_[c].get();
+        const char* end = p + (c + 1 == chunks_.size() ? used_ : filled_[c]);
+        while (p < end) {
+            const std::size_t k = queued++ % kAhead;
+            if (queued > kAhead) index(hashes[k], refs[k]);
+            refs[k] = static_cast<std::uint32_t>(c << 20 | static_cast<std::size_t>(p - chunks_[c].get()));
+            hashes[k] = hash_of(decode(p));
+            __builtin_prefetch(&slots_[hashes[k] & (slot_count_ - 1)], 1);
+        }
     }
-    for (std::size_t i = 0; i < old_count; ++i)
-        if (old[i].ref != kEmpty) index(old[i].hash, old[i].ref);
+    for (std::size_t i = queued > kAhead ? queued - kAhead : 0; i < queued; ++i)
+        index(hashes[i % kAhead], refs[i % kAhead]);
 }
 
 char* MappingKeys::reserve(std::size_t bytes) {
@@ -180,6 +240,7 @@ char* MappingKeys::reserve(std::size_t bytes) {
         if (chunks_.size() >= kMostBlocks) fatal(kOutOfMemory);
         const std::size_t next = capacity_ == 0 ? kFirstBlock : std::min(capacity_ * 2, kLargestBlock);
         capacity_ = std::max(next, bytes);
+        if (!chunks_.empty()) filled_.push_back(used_);
         chunks_.push_back(std::make_unique_for_overwrite<char[]>(capacity_));
         used_ = 0;
     }
@@ -213,12 +274,17 @@ std::uint32_t MappingKeys::append(const Scalar& key) {
 
 Scalar MappingKeys::value_at(std::uint32_t ref) const {
     const char* p = at(ref);
+    return decode(p);
+}
+
+Scalar MappingKeys::decode(const char*& p) {
     const auto head = static_cast<unsigned char>(*p++);
     Scalar v;
     v.kind = static_cast<ScalarKind>(head >> 1);
     v.flag = (head & 1) != 0;
     if (v.kind == ScalarKind::Int) std::memcpy(&v.magnitude, p, 8);
     if (v.kind == ScalarKind::Float) std::memcpy(&v.real, p, 8);
+    if (v.kind == ScalarKind::Int || v.kind == ScalarKind::Float) p += 8;
     if (v.kind != ScalarKind::String) return v;
     std::uint64_t size = 0;
     for (unsigned shift = 0;; shift += 7) {
@@ -227,6 +293,7 @@ Scalar MappingKeys::value_at(std::uint32_t ref) const {
         if (!(byte & 0x80)) break;
     }
     v.text = std::string_view(p, size);
+    p += size;
     return v;
 }
 
