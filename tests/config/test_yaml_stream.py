@@ -82,7 +82,7 @@ def test_numeric_keys_past_the_first_few(write_config, train, fake_cargo, count)
     ("list.yaml", "[" + "1," * 5_000_000 + "1]", 0.3),
     ("keys.yaml", "".join(f"k{i}: {i}\n" for i in range(1_000_000)), 2.0),
 ])
-def test_memory_stays_near_the_text_size(write_config, name, text, factor):
+def test_memory_stays_near_the_text_size(write_config, fake_cargo, name, text, factor):
     """Nothing but the keys of open mappings is kept: growth above the text's own copy."""
     path = write_config(name, text)
     code = f"""
@@ -95,5 +95,6 @@ except ValueError as error:
 print((resource.getrusage(resource.RUSAGE_SELF).ru_maxrss - before) * 1024)
 """
     result = run_python(code)
+    assert result.returncode == 0, result.stderr[-2000:]
     grown = int(result.stdout.splitlines()[-1])
     assert grown < (1 + factor) * len(text), (grown, len(text))
