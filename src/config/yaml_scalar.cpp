@@ -175,10 +175,15 @@ Scalar boolean(bool v) {
 
 Scalar resolve_plain(std::string_view text) {
     if (text.empty()) return null();
-    // Every null, boolean, integer and float spelling starts with one of these; most keys do not.
+    // Every null, boolean, integer and float spelling starts with a digit, a sign, a dot, "~"
+    // or the first letter of a null or boolean word; most keys start otherwise.
     const char first = text[0];
-    if (!is_digit(first) && std::string_view("~nNtTfF+-.").find(first) == std::string_view::npos)
+    if (!is_digit(first) && first != '+' && first != '-' && first != '.') {
+        if (std::string_view("~nNtTfF").find(first) == std::string_view::npos) return string(text);
+        if (is_null_word(text)) return null();
+        if (auto b = parse_bool(text)) return boolean(*b);
         return string(text);
+    }
     if (is_null_word(text)) return null();
     if (auto b = parse_bool(text)) return boolean(*b);
     if (auto i = parse_integer(text)) return *i;

@@ -43,9 +43,7 @@ Mark Store::mark(std::size_t i) const {
     return Mark{e.line, e.column};
 }
 
-std::uint32_t Store::tag_id(const yaml_char_t* tag) {
-    if (!tag) return 0;
-    const std::string_view text = text_of(tag);
+std::uint32_t Store::tag_id(std::string_view text) {
     if (const auto found = tag_ids_.find(text); found != tag_ids_.end()) return found->second;
     tags_.push_back(classify(text));
     const auto id = static_cast<std::uint32_t>(tags_.size());

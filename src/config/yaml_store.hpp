@@ -78,13 +78,15 @@ public:
     const Tag* tag(const Event& e) const { return e.tag == 0 ? nullptr : &tags_[e.tag - 1]; }
 
     // The tag number of a libyaml tag text, 0 for none; each distinct text is classified once.
-    std::uint32_t tag_id(const yaml_char_t* tag);
+    std::uint32_t tag_id(const yaml_char_t* tag) { return tag ? tag_id(text_of(tag)) : 0; }
     // Appends an event and returns its index.
     std::size_t add(EventKind kind, Mark mark, std::uint32_t tag = 0, std::uint8_t flags = 0);
     std::size_t add_scalar(std::string_view text, Mark mark, std::uint32_t tag, std::uint8_t flags);
     std::size_t add_alias(std::uint64_t target, Mark mark);
 
 private:
+    std::uint32_t tag_id(std::string_view text);
+
     // A deque keeps growth free of large reallocation peaks; events are 24 bytes each.
     std::deque<Event> events_;
     std::string arena_;  // scalar texts, each behind a variable-length size prefix
