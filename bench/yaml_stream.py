@@ -17,6 +17,7 @@ import statistics
 import subprocess
 import sys
 import tempfile
+import time
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
@@ -88,6 +89,21 @@ def row(name: str, path: Path, drivers: dict[str, Path], rounds: int) -> dict:
             "rss": {k: max(v) for k, v in peaks.items()}}
 
 
+def spawn_row(clis: dict[str, Path], directory: Path, rounds: int) -> str:
+    """A 1 KB config through each solvarinth-check, one process per call, against the same
+    command's --version: the cost of starting the process at all."""
+    small = bl.write_config(directory, "yaml-1k", "yaml", 1024, 7)
+    times: dict[str, list[int]] = {}
+    for r in range(rounds):
+        for label, cli in (clis.items() if r % 2 == 0 else reversed(list(clis.items()))):
+            for what, argv in ((f"{label} 1 KB", [str(cli), str(small)]), (f"{label} --version", [str(cli), "--version"])):
+                start = time.perf_counter_ns()
+                subprocess.run(argv, check=True, capture_output=True)
+                times.setdefault(what, []).append(time.perf_counter_ns() - start)
+    cells = [f"{what}: {statistics.median(v) / 1e3:.0f} µs" for what, v in times.items()]
+    return f"1 KB config ({small.stat().st_size} B), wall time per process, median of {rounds}: " + "; ".join(cells)
+
+
 def table(rows: list[dict], labels: list[str]) -> str:
     checks = [k for k in labels if k != "bare"]
     head = ["input", "size", "bare loop"] + [f"{k} check" for k in checks] + \
@@ -110,6 +126,8 @@ def main() -> int:
     parser.add_argument("--rounds", type=int, default=5)
     parser.add_argument("--shapes", action="store_true", help="also the worst memory shapes")
     parser.add_argument("--write", action="store_true")
+    parser.add_argument("--cli", type=Path, nargs="*", default=[],
+                        help="solvarinth-check builds to time on a 1 KB config against their --version")
     args = parser.parse_args()
     work = Path(tempfile.mkdtemp(prefix="yaml-stream-"))
     drivers = {"bare": build_driver(args.core, work / "driver-new"), "new": work / "driver-new"}
@@ -119,6 +137,7 @@ def main() -> int:
     rows = [row(name, path, drivers, args.rounds) for name, path in inputs(work)]
     if args.shapes:
         rows += [row(name, path, drivers, max(1, args.rounds // 2)) for name, path in shapes(work)]
+    spawn = spawn_row({str(c): c for c in args.cli}, work, 200) if args.cli else ""
     load_end = os.popen("uptime").read().strip()
     body = "\n".join([
         "## YAML check against libyaml's bare event loop (`bench/yaml_stream.py`)", "",
@@ -130,6 +149,7 @@ def main() -> int:
         " time over check time.", "",
         table(rows, list(drivers)), "",
         "Outcomes: " + "; ".join(f"{r['name']}: {r['outcome'].get('new')}" for r in rows),
+        "", spawn,
     ])
     print(body)
     if args.write:
