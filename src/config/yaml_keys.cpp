@@ -56,6 +56,20 @@ std::uint64_t seed() {
     return value;
 }
 
+// The last n < 8 bytes as one word, in at most two loads that may overlap: most keys are this
+// short, and a copy of a variable length would cost a call.
+std::uint64_t tail_word(const char* p, std::size_t n) {
+    if (n >= 4) {
+        std::uint32_t first, last;
+        std::memcpy(&first, p, 4);
+        std::memcpy(&last, p + n - 4, 4);
+        return std::uint64_t{first} << 32 | last;
+    }
+    if (n == 0) return 0;
+    const auto byte = [&](std::size_t i) { return std::uint64_t{static_cast<unsigned char>(p[i])}; };
+    return byte(0) << 16 | byte(n / 2) << 8 | byte(n - 1);
+}
+
 std::uint32_t hash_of(const Scalar& key) {
     std::uint64_t h = seed() ^ (static_cast<std::uint64_t>(key.kind) << 1 | key.flag);
     switch (key.kind) {
@@ -78,9 +92,7 @@ std::uint32_t hash_of(const Scalar& key) {
                 h = (h ^ word) * 0x9E3779B97F4A7C15ULL;
                 h ^= h >> 29;
             }
-            std::uint64_t tail = 0;
-            std::memcpy(&tail, p, n);
-            h = (h ^ tail) * 0x9E3779B97F4A7C15ULL;
+            h = (h ^ tail_word(p, n)) * 0x9E3779B97F4A7C15ULL;
             break;
         }
     }
