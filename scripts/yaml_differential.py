@@ -54,7 +54,7 @@ KEYS = ["a", "b", "k", "1", "0x1", "~", "'a'", "1.0", "-0.0", "0.0", ".nan", "tr
 
 class Gen:
     """Random flow and block documents; names, tags and shapes drawn from small pools so that
-    repeats, aliases and collisions are frequent."""
+    repeats, aliases and collisions are frequent; some mappings wide enough for the key table."""
 
     def __init__(self, rng):
         self.r = rng
@@ -81,7 +81,9 @@ class Gen:
         return " ".join(parts) + (" " if parts else "")
 
     def alias(self):
-        if not self.defined or self.r.random() < 0.03:
+        if not self.defined:
+            return "*" + self.r.choice(ANCHORS + ["nope"]) if self.r.random() < 0.2 else self.scalar()
+        if self.r.random() < 0.03:
             return "*" + self.r.choice(ANCHORS + ["nope"])
         return "*" + self.r.choice(self.defined)
 
@@ -142,10 +144,22 @@ class Gen:
         tail = self.r.choice(["&p [*c%d, *p]" % max(levels - 1, 0), "&p [[[[]]], *p]", "&p {a: *p}", "&p [1, [2, *p]]"])
         return "[" + ", ".join(links + [prefix + tail + "]" * prefix.count("[")]) + "]"
 
+    def wide(self, depth):
+        """A mapping past the first few keys, where keys go to a hash table: distinct keys from
+        a larger pool, now and then a repeat, values that may fail or nest further."""
+        names = [f"k{i}" for i in range(self.r.randrange(6, 40))] + self.r.sample(KEYS, 4)
+        self.r.shuffle(names)
+        if self.r.random() < 0.5:
+            names.insert(self.r.randrange(len(names) + 1), self.r.choice(names))
+        values = [self.wide(depth - 1) if depth > 0 and self.r.random() < 0.1 else self.flow(1) for _ in names]
+        return self.props() + "{" + ", ".join(f"{k}: {v}" for k, v in zip(names, values)) + "}"
+
     def document(self):
         self.defined = []
         r = self.r.random()
-        if r < 0.45:
+        if r < 0.15:
+            text = self.wide(2)
+        elif r < 0.45:
             text = self.flow(self.r.randrange(1, 6))
         elif r < 0.75:
             text = "k:" + self.block(2, self.r.randrange(1, 5)) + "z:" + self.block(2, 2)
