@@ -22,7 +22,7 @@
 #include "config/json_validator.hpp"
 #include "config/read_file.hpp"
 #include "config/validate.hpp"
-#include "config/yaml_loader.hpp"
+#include "config/yaml_check.hpp"
 
 using namespace solvarinth;
 using Clock = std::chrono::steady_clock;

@@ -69,4 +69,8 @@ std::string quoted(std::string_view utf8) {
     return out;
 }
 
+std::string quoted_lossy(std::string_view bytes) {
+    return is_valid_utf8(bytes) ? quoted(bytes) : quoted(utf8_lossy(bytes));
+}
+
 }  // namespace solvarinth

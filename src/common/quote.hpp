@@ -11,4 +11,8 @@ namespace solvarinth {
 // do not print (Cc, Cf, Cs, Co, Cn, Zl, Zp, and Zs other than the space) become \u{hex}.
 std::string quoted(std::string_view utf8);
 
+// quoted() of any bytes: a text that is not well-formed UTF-8 has its bad sequences replaced by
+// U+FFFD first, so that messages built from it stay UTF-8.
+std::string quoted_lossy(std::string_view bytes);
+
 }  // namespace solvarinth

@@ -4,7 +4,7 @@
 #include "config/json_errors.hpp"
 #include "config/json_validator.hpp"
 #include "config/read_file.hpp"
-#include "config/yaml_loader.hpp"
+#include "config/yaml_check.hpp"
 
 namespace solvarinth::config {
 namespace {

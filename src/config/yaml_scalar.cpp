@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <limits>
 
+#include "common/ascii.hpp"
 #include "common/decimal.hpp"
 #include "common/quote.hpp"
-#include "common/utf8.hpp"
 
 namespace solvarinth::config::yaml {
 namespace {
@@ -33,15 +33,13 @@ std::optional<bool> parse_bool(std::string_view t) {
 
 bool starts_with_sign(std::string_view t) { return t.starts_with('+') || t.starts_with('-'); }
 
-bool is_decimal_digit(char c) { return c >= '0' && c <= '9'; }
-
 // Unsigned digits in the radix, no sign, no separators, at least one digit, no overflow.
 std::optional<std::uint64_t> parse_digits(std::string_view digits, unsigned radix) {
     if (digits.empty()) return std::nullopt;
     std::uint64_t value = 0;
     for (char c : digits) {
         unsigned d;
-        if (is_decimal_digit(c)) d = static_cast<unsigned>(c - '0');
+        if (is_digit(c)) d = static_cast<unsigned>(c - '0');
         else if (c >= 'a' && c <= 'f') d = static_cast<unsigned>(c - 'a' + 10);
         else if (c >= 'A' && c <= 'F') d = static_cast<unsigned>(c - 'A' + 10);
         else return std::nullopt;
@@ -57,7 +55,7 @@ bool leading_zero_digits(std::string_view t) {
     if (starts_with_sign(t)) t.remove_prefix(1);
     if (t.size() < 2 || t[0] != '0') return false;
     for (char c : t.substr(1))
-        if (!is_decimal_digit(c)) return false;
+        if (!is_digit(c)) return false;
     return true;
 }
 
@@ -110,17 +108,17 @@ std::optional<Scalar> parse_integer(std::string_view t) {
 // digits [ "." digits ] with at least one digit, then an optional exponent; no sign.
 bool decimal_syntax(std::string_view t) {
     std::size_t i = 0, digits = 0;
-    while (i < t.size() && is_decimal_digit(t[i])) ++i, ++digits;
+    while (i < t.size() && is_digit(t[i])) ++i, ++digits;
     if (i < t.size() && t[i] == '.') {
         ++i;
-        while (i < t.size() && is_decimal_digit(t[i])) ++i, ++digits;
+        while (i < t.size() && is_digit(t[i])) ++i, ++digits;
     }
     if (digits == 0) return false;
     if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
         ++i;
         if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
         const std::size_t exponent_start = i;
-        while (i < t.size() && is_decimal_digit(t[i])) ++i;
+        while (i < t.size() && is_digit(t[i])) ++i;
         if (i == exponent_start) return false;
     }
     return i == t.size();
@@ -176,7 +174,17 @@ Scalar boolean(bool v) {
 }  // namespace
 
 Scalar resolve_plain(std::string_view text) {
-    if (text.empty() || is_null_word(text)) return null();
+    if (text.empty()) return null();
+    // Every null, boolean, integer and float spelling starts with a digit, a sign, a dot, "~"
+    // or the first letter of a null or boolean word; most keys start otherwise.
+    const char first = text[0];
+    if (!is_digit(first) && first != '+' && first != '-' && first != '.') {
+        if (std::string_view("~nNtTfF").find(first) == std::string_view::npos) return string(text);
+        if (is_null_word(text)) return null();
+        if (auto b = parse_bool(text)) return boolean(*b);
+        return string(text);
+    }
+    if (is_null_word(text)) return null();
     if (auto b = parse_bool(text)) return boolean(*b);
     if (auto i = parse_integer(text)) return *i;
     if (!leading_zero_digits(text))
@@ -209,8 +217,7 @@ std::string invalid_value(TagClass tag, std::string_view text) {
                            : tag == TagClass::Float ? "a float"
                                                     : "null";
     // Scalar values decode from UTF-8 text; the lossy pass only guards the quoting routine.
-    const std::string q = is_valid_utf8(text) ? quoted(text) : quoted(utf8_lossy(text));
-    return "invalid value: string " + q + ", expected " + expected;
+    return "invalid value: string " + quoted_lossy(text) + ", expected " + expected;
 }
 
 std::string format_float(double value) {
@@ -252,11 +259,13 @@ std::string format_float(double value) {
     return out;
 }
 
-ScalarRead read_scalar(const Document& doc, const Event& scalar) {
-    const std::string_view text = doc.text(scalar);
-    const Tag* tag = doc.tag(scalar);
+ScalarRead read_scalar(const Store& store, const Event& scalar) {
+    return read_scalar(store.text(scalar), (scalar.flags & kPlain) != 0, store.tag(scalar));
+}
+
+ScalarRead read_scalar(std::string_view text, bool plain, const Tag* tag) {
     ScalarRead out;
-    const Scalar untagged = (scalar.flags & kPlain) ? resolve_plain(text) : string(text);
+    const Scalar untagged = plain ? resolve_plain(text) : string(text);
     if (!tag) {
         out.value = untagged;
         return out;

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "config/yaml_events.hpp"
+#include "config/yaml_store.hpp"
 
 namespace solvarinth::config::yaml {
 
@@ -44,6 +44,9 @@ struct ScalarRead {
     const Tag* wrapper = nullptr;
     std::optional<std::string> error;
 };
-ScalarRead read_scalar(const Document& doc, const Event& scalar);
+// A scalar from its text, its style (plain or not) and its tag, if any.
+ScalarRead read_scalar(std::string_view text, bool plain, const Tag* tag);
+// A kept scalar event.
+ScalarRead read_scalar(const Store& store, const Event& scalar);
 
 }  // namespace solvarinth::config::yaml

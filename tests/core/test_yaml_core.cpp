@@ -7,7 +7,7 @@
 
 #include <doctest/doctest.h>
 
-#include "config/yaml_loader.hpp"
+#include "config/yaml_check.hpp"
 #include "config/yaml_scalar.hpp"
 
 using namespace solvarinth::config::yaml;

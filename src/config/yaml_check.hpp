@@ -1,8 +1,7 @@
-// YAML well-formedness check over libyaml's event parser.
+// YAML well-formedness check: libyaml's events of the first document, built as they arrive.
 #pragma once
 
 #include <optional>
-#include <string>
 #include <string_view>
 
 #include "common/diagnostic.hpp"

@@ -1,4 +1,0 @@
-// Forwards to limits.hpp until the YAML loader includes that header itself.
-#pragma once
-
-#include "config/limits.hpp"

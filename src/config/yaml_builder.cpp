@@ -1,0 +1,221 @@
+// The streaming walk: one frame per open collection, each node judged when its last event
+// arrives, the node path rendered from the frames only when a message needs it.
+#include "config/yaml_builder.hpp"
+
+#include <string>
+#include <utility>
+
+#include "common/utf8.hpp"
+#include "config/limits.hpp"
+#include "config/yaml_scalar.hpp"
+
+namespace solvarinth::config::yaml {
+
+Builder::Builder() : root_budget_(kYamlNestingBudget) {
+    // One frame per level the budget allows, so that a frame never moves while it is open.
+    frames_.reserve(kYamlNestingBudget + 1);
+}
+
+Builder::Role Builder::role() const {
+    if (depth_ == 0) return Role::Root;
+    const Frame& f = frames_[depth_ - 1];
+    if (!f.mapping) return Role::Element;
+    return f.at_value ? Role::Value : Role::Key;
+}
+
+void Builder::child_starts() {
+    if (depth_ == 0) return;
+    Level& level = top().level;
+    if (level.stored != kNotStored) level.child_at = store_.size();
+}
+
+void Builder::finish_child(const Summary& s) {
+    if (depth_ == 0) {
+        complete_ = true;
+        return;
+    }
+    Frame& f = top();
+    f.level.done.absorb(s);
+    if (f.mapping) f.at_value = !f.at_value;
+    else ++f.index;
+}
+
+bool Builder::add_key(std::optional<std::string> repeated) {
+    if (!repeated) return true;
+    fail_at(depth_ - 1, top().mark, *repeated);
+    return false;
+}
+
+std::uint64_t Builder::scalar(const yaml_event_t& e, bool anchored) {
+    if (!settle()) return kNotStored;
+    const auto& s = e.data.scalar;
+    const std::string_view text(reinterpret_cast<const char*>(s.value), s.length);
+    const bool plain = s.style == YAML_PLAIN_SCALAR_STYLE;
+    const std::uint32_t tag_id = store_.tag_id(s.tag);
+    const Tag* tag = tag_id == 0 ? nullptr : &store_.tag_at(tag_id);
+    const Role r = role();
+    child_starts();
+    // A key under a local tag is compared through its identity, which reads the kept event.
+    const bool keep = keeping_ > 0 || anchored || (r == Role::Key && tag && tag->kind == TagClass::Local);
+    std::uint64_t at = kNotStored;
+    if (keep) {
+        const auto flags = static_cast<std::uint8_t>((plain ? kPlain : 0) | (anchored ? kAliased : 0));
+        at = store_.add_scalar(text, to_mark(e.start_mark), tag_id, flags);
+    }
+    if (anchored) aliases_.built(at, Summary{});
+    // Only a tag can make a value fail, so untagged values need no reading.
+    if (r == Role::Key || tag) {
+        const ScalarRead read = read_scalar(text, plain, tag);
+        if (read.error) {
+            fail_at(depth_, to_mark(e.start_mark), *read.error);
+            return at;
+        }
+        if (r == Role::Key) {
+            MappingKeys& keys = top().keys;
+            if (!add_key(read.wrapper ? keys.add_structural(ids_.scalar(store_[at], read)) : keys.add_scalar_soon(read.value)))
+                return at;
+            if (keys.pending()) pending_ = &keys;
+            top().key_named = true;
+            top().key.assign(text);
+        }
+    }
+    finish_child(Summary{});
+    return at;
+}
+
+std::uint64_t Builder::start(const yaml_event_t& e, bool mapping, bool anchored) {
+    if (!settle()) return kNotStored;
+    const std::uint32_t tag_id = store_.tag_id(mapping ? e.data.mapping_start.tag : e.data.sequence_start.tag);
+    const Mark mark = to_mark(e.start_mark);
+    if (tag_id != 0 && store_.tag_at(tag_id).kind == TagClass::LocalEmpty) {
+        fail_at(depth_, mark, kEmptyTag);
+        return kNotStored;
+    }
+    const std::uint32_t left = budget();
+    if (left == 0) {
+        Diagnostic message{std::string(kRecursionLimit), std::nullopt};
+        append_mark(message, mark);
+        fail(std::move(message));
+        return kNotStored;
+    }
+    const Role r = role();
+    child_starts();
+    // An anchored node may be walked again for an alias; a collection key is read for its identity.
+    const bool opens = keeping_ == 0 && (anchored || r == Role::Key);
+    if (opens) ++keeping_;
+    std::uint64_t at = kNotStored;
+    if (keeping_ > 0)
+        at = store_.add(mapping ? EventKind::MappingStart : EventKind::SequenceStart, mark, tag_id,
+                        anchored ? kAliased : 0);
+    if (depth_ == frames_.size()) frames_.emplace_back();
+    Frame& f = frames_[depth_++];
+    f.mapping = mapping;
+    f.anchored = anchored;
+    f.is_key = r == Role::Key;
+    f.opens_region = opens;
+    f.at_value = false;
+    f.key_named = false;
+    f.budget = left - 1;
+    f.mark = mark;
+    f.index = 0;
+    f.level = Level{at, kNotStored, Summary{}};
+    return at;
+}
+
+void Builder::end(const yaml_event_t& e) {
+    if (!settle()) return;
+    Frame& f = top();
+    if (keeping_ > 0) store_.add(f.mapping ? EventKind::MappingEnd : EventKind::SequenceEnd, to_mark(e.start_mark));
+    Summary s = f.level.done;
+    ++s.height;
+    if (f.anchored) aliases_.built(f.level.stored, s);
+    if (f.opens_region) --keeping_;
+    const bool was_key = f.is_key;
+    std::size_t at = f.level.stored;
+    // The keys of a closed mapping can no longer repeat.
+    f.keys.clear();
+    --depth_;
+    if (was_key) {
+        if (!add_key(top().keys.add_structural(ids_.of(at)))) return;
+        top().key_named = false;
+    }
+    finish_child(s);
+}
+
+void Builder::alias(const yaml_event_t& e, std::uint64_t target) {
+    if (!settle()) return;
+    const Role r = role();
+    child_starts();
+    if (keeping_ > 0) store_.add_alias(target, to_mark(e.start_mark));
+    if (!aliases_.is_built(target)) return fail(aliases_.expand_enclosing(target, budget(), open_levels()));
+    Summary out;
+    if (auto failure = aliases_.expand(target, budget(), out)) return fail(std::move(*failure));
+    if (r == Role::Key) {
+        if (!add_key(alias_key(target))) return;
+        top().key_named = false;
+    }
+    finish_child(out);
+}
+
+// An alias as a key stands for the value of the node it names.
+std::optional<std::string> Builder::alias_key(std::uint64_t target) {
+    MappingKeys& keys = top().keys;
+    const Event& named = store_[target];
+    if (named.kind != EventKind::Scalar) return keys.add_structural(ids_.target(target));
+    const ScalarRead read = read_scalar(store_, named);
+    if (!read.wrapper) return keys.add_scalar(read.value);
+    return keys.add_structural(ids_.scalar(named, read));
+}
+
+std::vector<Level> Builder::open_levels() const {
+    std::vector<Level> levels;
+    for (std::size_t i = 0; i < depth_; ++i) levels.push_back(frames_[i].level);
+    return levels;
+}
+
+void Builder::cut_short(const Diagnostic& reason) {
+    if (settle() && !complete_) fail(reason);
+}
+
+// A key left pending is judged before anything after it in the walk; false when building has
+// failed, there or before.
+bool Builder::settle() {
+    if (failure_) return false;
+    if (!pending_) return true;
+    MappingKeys& keys = *pending_;
+    pending_ = nullptr;
+    return add_key(keys.settle());
+}
+
+// Where the child of the innermost of the first `frames` frames sits: "." at the top, "a.b"
+// under keys, ".[0]" and "a[1]" for sequence elements, "?" for an entry whose key is not a
+// scalar. A key sits where its mapping does.
+std::string Builder::render(std::size_t frames) const {
+    std::string out = ".";
+    bool at_root = true;
+    for (std::size_t i = 0; i < frames; ++i) {
+        const Frame& f = frames_[i];
+        if (!f.mapping) {
+            out += '[' + std::to_string(f.index) + ']';
+        } else if (f.at_value) {
+            if (at_root) out.clear();
+            else out += '.';
+            out += f.key_named && is_valid_utf8(f.key) ? std::string_view(f.key) : std::string_view("?");
+        } else {
+            continue;
+        }
+        at_root = false;
+    }
+    return out;
+}
+
+void Builder::fail(Diagnostic message) { failure_ = BuildFailure{std::move(message), aliases_.expansions()}; }
+
+void Builder::fail_at(std::size_t frames, Mark mark, std::string_view text) {
+    const std::string where = render(frames);
+    Diagnostic message{(where == "." ? std::string() : where + ": ") + std::string(text), std::nullopt};
+    append_mark(message, mark);
+    fail(std::move(message));
+}
+
+}  // namespace solvarinth::config::yaml

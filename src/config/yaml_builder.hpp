@@ -1,0 +1,97 @@
+// Building the first document as its events arrive: tags, the nesting budget, duplicate keys by
+// value, alias accounting, and the node path of a failure. Only what a later event can still
+// need is kept: the open collections with the keys of each open mapping, and the events of
+// anchored nodes and of collection keys. The walk stops at its first failure.
+#pragma once
+
+#include <yaml.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/diagnostic.hpp"
+#include "config/yaml_aliases.hpp"
+#include "config/yaml_identity.hpp"
+#include "config/yaml_keys.hpp"
+#include "config/yaml_store.hpp"
+
+namespace solvarinth::config::yaml {
+
+// The first failure of building, and how many alias expansions the walk had counted before it.
+struct BuildFailure {
+    Diagnostic message;
+    std::uint64_t expansions = 0;
+};
+
+class Builder {
+public:
+    Builder();
+    Builder(const Builder&) = delete;
+    Builder& operator=(const Builder&) = delete;
+
+    // Each node event in order. The node methods return where the node's start event is kept,
+    // kNotStored when it is not; an anchored node is always kept while building goes on.
+    std::uint64_t scalar(const yaml_event_t& e, bool anchored);
+    std::uint64_t start(const yaml_event_t& e, bool mapping, bool anchored);
+    void end(const yaml_event_t& e);
+    void alias(const yaml_event_t& e, std::uint64_t target);
+    // The null node of an empty stream.
+    void void_node() { complete_ = true; }
+    // The events stop before the document's node is complete, for this reason.
+    void cut_short(const Diagnostic& reason);
+    // No more events come.
+    void finish() { settle(); }
+
+    const std::optional<BuildFailure>& failure() const { return failure_; }
+    std::uint64_t expansions() const { return aliases_.expansions(); }
+
+private:
+    enum class Role { Root, Element, Key, Value };
+
+    struct Frame {
+        bool mapping = false;
+        bool anchored = false;      // its summary is kept for the aliases that name it
+        bool is_key = false;        // a mapping key: compared with the other keys when it ends
+        bool opens_region = false;  // the outermost kept collection of a run of kept events
+        bool at_value = false;      // mapping: the next node is an entry's value
+        bool key_named = false;     // mapping: the entry's key is a scalar, whose text names it
+        std::uint32_t budget = 0;   // left for its children
+        Mark mark;
+        std::size_t index = 0;      // sequence: the element being built
+        Level level;
+        std::string key;            // mapping: the text of the entry's scalar key
+        MappingKeys keys;
+    };
+
+    Role role() const;
+    std::uint32_t budget() const { return depth_ == 0 ? root_budget_ : frames_[depth_ - 1].budget; }
+    Frame& top() { return frames_[depth_ - 1]; }
+    void child_starts();
+    void finish_child(const Summary& s);
+    bool add_key(std::optional<std::string> repeated);
+    bool settle();
+    std::uint64_t keep_scalar(const yaml_event_t& e, std::uint32_t tag, bool anchored);
+    std::optional<std::string> alias_key(std::uint64_t target);
+    std::vector<Level> open_levels() const;
+    std::string render(std::size_t frames) const;
+    void fail(Diagnostic message);
+    void fail_at(std::size_t frames, Mark mark, std::string_view text);
+
+    Store store_;
+    Identities ids_{store_};
+    Aliases aliases_{store_};
+    const std::uint32_t root_budget_;
+    // The open collections, outermost first; frames past depth_ stay for reuse.
+    std::vector<Frame> frames_;
+    std::size_t depth_ = 0;
+    std::size_t keeping_ = 0;  // open collections that started a run of kept events
+    bool complete_ = false;
+    // The keys of the innermost mapping when its last scalar key is still to be compared.
+    MappingKeys* pending_ = nullptr;
+    std::optional<BuildFailure> failure_;
+};
+
+}  // namespace solvarinth::config::yaml

@@ -1,0 +1,165 @@
+// The check's event loop and its verdict. Besides feeding the builder, the loop counts the
+// document's events, binds anchors and watches the nesting depth, all of which go on after a
+// build failure: the alias expansion limit is a multiple of the document's whole event count, so
+// a failure is reported only once the count is final. A failure whose walk had already counted
+// more expansions than the limit allows was never reached: the expansion limit fired first.
+#include "config/yaml_check.hpp"
+
+#include <functional>
+#include <limits>
+#include <map>
+#include <string>
+
+#include "common/fault.hpp"
+#include "config/limits.hpp"
+#include "config/yaml_builder.hpp"
+#include "config/yaml_parser.hpp"
+
+namespace solvarinth::config {
+namespace {
+
+using namespace yaml;
+
+constexpr std::string_view kRepetitionLimit = "repetition limit exceeded";
+constexpr std::string_view kMoreDocuments =
+    "deserializing from YAML containing more than one document is not supported";
+
+enum class Step { Next, Stop, DocumentEnd };
+
+class Walk {
+public:
+    Step take(const yaml_event_t& e);
+    // The events stop early: a parser error.
+    void stop(Diagnostic reason);
+    void set_more_documents(bool more) { more_documents_ = more; }
+    void finish() { builder_.finish(); }
+    std::optional<Diagnostic> verdict() const;
+
+private:
+    Step alias(const yaml_event_t& e);
+    Step open(const yaml_event_t& e, bool mapping);
+    void bind(const yaml_char_t* anchor, std::uint64_t at);
+
+    Builder builder_;
+    std::map<std::string, std::uint64_t, std::less<>> anchors_;
+    std::uint64_t events_ = 0;  // as the expansion limit counts them
+    std::uint32_t depth_ = 0;
+    std::optional<Diagnostic> stopped_;
+    bool more_documents_ = false;
+};
+
+Step Walk::take(const yaml_event_t& e) {
+    switch (e.type) {
+        case YAML_STREAM_START_EVENT:
+        case YAML_DOCUMENT_START_EVENT:
+            return Step::Next;
+        case YAML_DOCUMENT_END_EVENT:
+            return Step::DocumentEnd;
+        case YAML_STREAM_END_EVENT:
+            // An empty stream, or one of comments only, is one document holding a null.
+            if (events_ == 0) {
+                ++events_;
+                builder_.void_node();
+            }
+            return Step::Stop;
+        case YAML_ALIAS_EVENT:
+            return alias(e);
+        case YAML_SCALAR_EVENT:
+            ++events_;
+            bind(e.data.scalar.anchor, builder_.scalar(e, e.data.scalar.anchor != nullptr));
+            return Step::Next;
+        case YAML_SEQUENCE_START_EVENT:
+            return open(e, false);
+        case YAML_MAPPING_START_EVENT:
+            return open(e, true);
+        case YAML_SEQUENCE_END_EVENT:
+        case YAML_MAPPING_END_EVENT:
+            ++events_;
+            builder_.end(e);
+            --depth_;
+            return Step::Next;
+        case YAML_NO_EVENT:
+            break;
+    }
+    fatal("libyaml delivered no event");
+}
+
+Step Walk::alias(const yaml_event_t& e) {
+    const auto found = anchors_.find(text_of(e.data.alias.anchor));
+    if (found == anchors_.end()) {
+        Diagnostic message{"unknown anchor", std::nullopt};
+        append_mark(message, to_mark(e.start_mark));
+        stop(std::move(message));
+        return Step::Stop;
+    }
+    ++events_;
+    builder_.alias(e, found->second);
+    return Step::Next;
+}
+
+Step Walk::open(const yaml_event_t& e, bool mapping) {
+    const yaml_char_t* anchor = mapping ? e.data.mapping_start.anchor : e.data.sequence_start.anchor;
+    ++events_;
+    bind(anchor, builder_.start(e, mapping, anchor != nullptr));
+    // Building fails here at the latest, and nothing after this event can change the outcome but
+    // the event count, which only a success would need; parsing further only feeds libyaml's
+    // per-level stacks.
+    return ++depth_ > kYamlNestingBudget ? Step::Stop : Step::Next;
+}
+
+void Walk::bind(const yaml_char_t* anchor, std::uint64_t at) {
+    if (!anchor) return;
+    // A later anchor of the same name takes over for the aliases that follow it.
+    anchors_.insert_or_assign(std::string(text_of(anchor)), at);
+}
+
+void Walk::stop(Diagnostic reason) {
+    builder_.cut_short(reason);
+    stopped_ = std::move(reason);
+}
+
+std::optional<Diagnostic> Walk::verdict() const {
+    const std::uint64_t limit = events_ > std::numeric_limits<std::uint64_t>::max() / kYamlRepetitionFactor
+                                    ? std::numeric_limits<std::uint64_t>::max()
+                                    : events_ * kYamlRepetitionFactor;
+    const Diagnostic repetition{std::string(kRepetitionLimit), std::nullopt};
+    if (const auto& failure = builder_.failure())
+        return failure->expansions <= limit ? failure->message : repetition;
+    if (builder_.expansions() > limit) return repetition;
+    // A parser error after the last event the node needed still makes the text invalid.
+    if (stopped_) return stopped_;
+    if (more_documents_) return Diagnostic{std::string(kMoreDocuments), std::nullopt};
+    return std::nullopt;
+}
+
+// True when anything other than the end of the stream follows the first document.
+bool more_follows(Parser& parser) {
+    ParsedEvent next;
+    if (!parser.next(next)) return true;
+    return next->type != YAML_STREAM_END_EVENT;
+}
+
+}  // namespace
+
+std::optional<Diagnostic> check_yaml(std::string_view text) {
+    Parser parser(text);
+    Walk walk;
+    ParsedEvent event;
+    for (;;) {
+        if (!parser.next(event)) {
+            walk.stop(parser.error_message());
+            break;
+        }
+        const Step step = walk.take(*event);
+        if (step == Step::Next) continue;
+        if (step == Step::DocumentEnd) {
+            event.reset();
+            walk.set_more_documents(more_follows(parser));
+        }
+        break;
+    }
+    walk.finish();
+    return walk.verdict();
+}
+
+}  // namespace solvarinth::config

@@ -1,0 +1,108 @@
+// The keys of one open mapping, for finding a repeated key: scalar keys packed into a few bytes
+// each and found by a hash of their value, collection and tagged keys by their identity number.
+#pragma once
+
+#include <compare>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "config/yaml_scalar.hpp"
+
+namespace solvarinth::config::yaml {
+
+// One NaN and a zero without sign, so that floats equal as keys have equal bits.
+std::uint64_t key_bits(double v);
+
+// Scalar keys by value: null equals null, booleans and integers by value, floats by value (all
+// NaNs equal, -0.0 equals 0.0), strings by text; kinds never equal each other. Always inlined:
+// interning a structural key compares its leaves through here at every step of the lookup.
+[[gnu::always_inline]] inline std::weak_ordering compare_keys(const Scalar& a, const Scalar& b) {
+    if (a.kind != b.kind) return a.kind <=> b.kind;
+    switch (a.kind) {
+        case ScalarKind::Null:
+            return std::weak_ordering::equivalent;
+        case ScalarKind::Bool:
+        case ScalarKind::Int:
+            if (a.flag != b.flag) return a.flag <=> b.flag;
+            return a.magnitude <=> b.magnitude;
+        case ScalarKind::Float:
+            return key_bits(a.real) <=> key_bits(b.real);
+        case ScalarKind::String:
+            break;
+    }
+    return a.text <=> b.text;
+}
+
+class MappingKeys {
+public:
+    MappingKeys() = default;
+    MappingKeys(const MappingKeys&) = delete;
+    MappingKeys& operator=(const MappingKeys&) = delete;
+    MappingKeys(MappingKeys&&) noexcept = default;
+    MappingKeys& operator=(MappingKeys&&) noexcept = default;
+
+    // Records a scalar key (one not wrapped in a local tag). When an earlier key has the same
+    // value, the failure text naming that earlier key instead.
+    std::optional<std::string> add_scalar(const Scalar& key);
+    // The same, except that a key past the first few may stay pending, its table slot fetched
+    // into the cache while libyaml parses on: settle() then gives the outcome, and must be
+    // called before any other key is added or any later failure counts.
+    std::optional<std::string> add_scalar_soon(const Scalar& key);
+    bool pending() const { return pending_; }
+    std::optional<std::string> settle();
+    // Records a collection or tagged key by its identity number, with the same result.
+    std::optional<std::string> add_structural(std::uint32_t id);
+    // Forgets every key; storage beyond a small first block is released.
+    void clear() noexcept;
+
+private:
+    static constexpr std::size_t kLinear = 8;
+    static constexpr std::uint32_t kEmpty = UINT32_MAX;
+
+    // Six bytes: a reference split in halves, and high bits of the key's hash so that most
+    // probes need not look at the entry.
+    struct Slot {
+        std::uint16_t tag;
+        std::uint16_t low;
+        std::uint16_t high;
+
+        std::uint32_t ref() const { return std::uint32_t{high} << 16 | low; }
+    };
+
+    std::uint32_t append(const Scalar& key);
+    const char* at(std::uint32_t ref) const { return chunks_[ref >> 20].get() + (ref & 0xFFFFF); }
+    Scalar value_at(std::uint32_t ref) const;
+    // The entry at p; p moves past it.
+    static Scalar decode(const char*& p);
+    char* reserve(std::size_t bytes);
+    std::optional<std::string> find_or_index(std::uint32_t hash, std::uint32_t ref);
+    void index(std::uint32_t hash, std::uint32_t ref);
+    void grow();
+    static Slot* allocate_slots(std::size_t count);
+
+    // Entries: a kind byte, then the magnitude or bits of a number, or a size and the bytes of a
+    // text. An entry never spans blocks; a reference is the block's number and the offset.
+    std::vector<std::unique_ptr<char[]>> chunks_;
+    std::vector<std::size_t> filled_;  // bytes used in each block but the last
+    std::size_t used_ = 0;      // in the last block
+    std::size_t capacity_ = 0;  // of the last block
+    std::uint32_t small_[kLinear] = {};
+    std::size_t count_ = 0;
+    // Open addressing once past kLinear keys: a power of two in size, at most half full.
+    struct FreeSlots {
+        void operator()(Slot* p) const noexcept;
+    };
+    std::unique_ptr<Slot[], FreeSlots> slots_;
+    std::size_t slot_count_ = 0;
+    std::set<std::uint32_t> structural_;
+    bool pending_ = false;
+    std::uint32_t pending_hash_ = 0;
+    std::uint32_t pending_ref_ = 0;
+};
+
+}  // namespace solvarinth::config::yaml

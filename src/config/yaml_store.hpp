@@ -1,0 +1,98 @@
+// The events a later part of the document can still need, kept in compact form: the nodes that
+// carry an anchor (an alias may name them) and the collection keys being compared. Every other
+// event is judged as it arrives and never stored. Also the table of the document's tags.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "config/yaml_parser.hpp"
+
+namespace solvarinth::config::yaml {
+
+enum class EventKind : std::uint8_t {
+    Void,  // the single null node of an empty stream
+    Scalar,
+    Alias,
+    SequenceStart,
+    SequenceEnd,
+    MappingStart,
+    MappingEnd,
+};
+
+// What a node's tag does to building.
+enum class TagClass : std::uint8_t {
+    Local,            // "!name": the node becomes a tagged value
+    LocalEmpty,       // "!" alone: building fails
+    LocalUnreadable,  // "!" and bytes that are not UTF-8: the node reads as untagged
+    Bool,             // core schema tags: a scalar must be a valid value of the kind
+    Int,
+    Float,
+    Null,
+    Other,            // a scalar carrying it is a string, a collection is unchanged
+};
+
+// Building a node tagged "!" alone fails with this text, scalar or collection.
+inline constexpr std::string_view kEmptyTag = "empty YAML tag is not allowed";
+
+struct Tag {
+    std::string text;     // as resolved by libyaml, handles expanded
+    TagClass kind;
+    std::size_t name_at;  // Local: where the name compared between tagged values starts in text
+
+    std::string_view name() const { return std::string_view(text).substr(name_at); }
+};
+
+struct Event {
+    std::uint64_t payload = 0;  // Scalar: offset of its text in the arena; Alias: anchored event
+    std::uint32_t line = 0;     // kWideMark when the mark lives in Store::wide_marks
+    std::uint32_t column = 0;
+    std::uint32_t tag = 0;      // 0: untagged; otherwise 1 + index into Store::tags
+    EventKind kind = EventKind::Void;
+    std::uint8_t flags = 0;     // kPlain, kAliased
+};
+
+inline constexpr std::uint8_t kPlain = 1;    // a plain scalar, subject to type resolution
+inline constexpr std::uint8_t kAliased = 2;  // an anchored event: an alias may refer to it
+inline constexpr std::uint32_t kWideMark = UINT32_MAX;
+
+class Store {
+public:
+    Store() = default;
+    Store(const Store&) = delete;
+    Store& operator=(const Store&) = delete;
+
+    std::size_t size() const { return events_.size(); }
+    const Event& operator[](std::size_t i) const { return events_[i]; }
+    std::string_view text(const Event& scalar) const { return text_at(scalar.payload); }
+    std::string_view text_at(std::uint64_t offset) const;
+    Mark mark(std::size_t i) const;
+    const Tag& tag_at(std::uint32_t id) const { return tags_[id - 1]; }
+    const Tag* tag(const Event& e) const { return e.tag == 0 ? nullptr : &tags_[e.tag - 1]; }
+
+    // The tag number of a libyaml tag text, 0 for none; each distinct text is classified once.
+    std::uint32_t tag_id(const yaml_char_t* tag) { return tag ? tag_id(text_of(tag)) : 0; }
+    // Appends an event and returns its index.
+    std::size_t add(EventKind kind, Mark mark, std::uint32_t tag = 0, std::uint8_t flags = 0);
+    std::size_t add_scalar(std::string_view text, Mark mark, std::uint32_t tag, std::uint8_t flags);
+    std::size_t add_alias(std::uint64_t target, Mark mark);
+
+private:
+    std::uint32_t tag_id(std::string_view text);
+
+    // A deque keeps growth free of large reallocation peaks; events are 24 bytes each.
+    std::deque<Event> events_;
+    std::string arena_;  // scalar texts, each behind a variable-length size prefix
+    std::vector<Tag> tags_;
+    std::map<std::string, std::uint32_t, std::less<>> tag_ids_;
+    std::unordered_map<std::size_t, Mark> wide_marks_;
+};
+
+}  // namespace solvarinth::config::yaml
