@@ -47,8 +47,12 @@ bool Builder::add_key(std::optional<std::string> repeated) {
 }
 
 std::uint64_t Builder::scalar(const yaml_event_t& e, bool anchored) {
-    if (!settle()) return kNotStored;
     const auto& s = e.data.scalar;
+    // An untagged, unanchored scalar of the mapping whose keys wait, outside any kept region,
+    // cannot fail, changes nothing a failure message reads and is stored nowhere: the waiting
+    // keys may be judged after it, and a key of that kind joins them.
+    const bool inert = pending_ && pending_ == &top().keys && !s.tag && !anchored && keeping_ == 0;
+    if (inert ? failure_.has_value() : !settle()) return kNotStored;
     const std::string_view text(reinterpret_cast<const char*>(s.value), s.length);
     const bool plain = s.style == YAML_PLAIN_SCALAR_STYLE;
     const std::uint32_t tag_id = store_.tag_id(s.tag);

@@ -89,7 +89,7 @@ private:
     std::size_t depth_ = 0;
     std::size_t keeping_ = 0;  // open collections that started a run of kept events
     bool complete_ = false;
-    // The keys of the innermost mapping when its last scalar key is still to be compared.
+    // The keys of the innermost mapping when scalar keys of it are still to be compared.
     MappingKeys* pending_ = nullptr;
     std::optional<BuildFailure> failure_;
 };
