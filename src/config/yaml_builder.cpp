@@ -46,13 +46,9 @@ bool Builder::add_key(std::optional<std::string> repeated) {
     return false;
 }
 
-std::uint64_t Builder::scalar(const yaml_event_t& e, bool anchored) {
+std::uint64_t Builder::any_scalar(const yaml_event_t& e, bool anchored) {
+    if (!settle()) return kNotStored;
     const auto& s = e.data.scalar;
-    // An untagged, unanchored scalar of the mapping whose keys wait, outside any kept region,
-    // cannot fail, changes nothing a failure message reads and is stored nowhere: the waiting
-    // keys may be judged after it, and a key of that kind joins them.
-    const bool inert = pending_ && pending_ == &top().keys && !s.tag && !anchored && keeping_ == 0;
-    if (inert ? failure_.has_value() : !settle()) return kNotStored;
     const std::string_view text(reinterpret_cast<const char*>(s.value), s.length);
     const bool plain = s.style == YAML_PLAIN_SCALAR_STYLE;
     const std::uint32_t tag_id = store_.tag_id(s.tag);
@@ -85,6 +81,30 @@ std::uint64_t Builder::scalar(const yaml_event_t& e, bool anchored) {
     }
     finish_child(Summary{});
     return at;
+}
+
+// The general path below with what cannot happen to such a scalar left out: no tag to read or
+// fail, nothing kept, a child without height or aliases, a level with no stored start.
+std::uint64_t Builder::inert_scalar(const yaml_event_t& e) {
+    if (failure_) return kNotStored;
+    Frame& f = top();
+    if (!f.mapping) {
+        ++f.index;
+        return kNotStored;
+    }
+    if (f.at_value) {
+        f.at_value = false;
+        return kNotStored;
+    }
+    const auto& s = e.data.scalar;
+    const std::string_view text(reinterpret_cast<const char*>(s.value), s.length);
+    const ScalarRead read = read_scalar(text, s.style == YAML_PLAIN_SCALAR_STYLE, nullptr);
+    if (!add_key(f.keys.add_scalar_soon(read.value))) return kNotStored;
+    if (f.keys.pending()) pending_ = &f.keys;
+    f.key_named = true;
+    f.key.assign(text);
+    f.at_value = true;
+    return kNotStored;
 }
 
 std::uint64_t Builder::start(const yaml_event_t& e, bool mapping, bool anchored) {
