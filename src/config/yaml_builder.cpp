@@ -98,8 +98,11 @@ std::uint64_t Builder::inert_scalar(const yaml_event_t& e) {
     }
     const auto& s = e.data.scalar;
     const std::string_view text(reinterpret_cast<const char*>(s.value), s.length);
-    const ScalarRead read = read_scalar(text, s.style == YAML_PLAIN_SCALAR_STYLE, nullptr);
-    if (!add_key(f.keys.add_scalar_soon(read.value))) return kNotStored;
+    // What read_scalar gives an untagged scalar, without the wrapper and error it cannot have.
+    Scalar value;
+    if (s.style == YAML_PLAIN_SCALAR_STYLE) value = resolve_plain(text);
+    else value.text = text;
+    if (!add_key(f.keys.add_scalar_soon(value))) return kNotStored;
     if (f.keys.pending()) pending_ = &f.keys;
     f.key_named = true;
     f.key.assign(text);
