@@ -46,7 +46,7 @@ bool Builder::add_key(std::optional<std::string> repeated) {
     return false;
 }
 
-std::uint64_t Builder::scalar(const yaml_event_t& e, bool anchored) {
+std::uint64_t Builder::any_scalar(const yaml_event_t& e, bool anchored) {
     if (!settle()) return kNotStored;
     const auto& s = e.data.scalar;
     const std::string_view text(reinterpret_cast<const char*>(s.value), s.length);
@@ -81,6 +81,33 @@ std::uint64_t Builder::scalar(const yaml_event_t& e, bool anchored) {
     }
     finish_child(Summary{});
     return at;
+}
+
+// The general path below with what cannot happen to such a scalar left out: no tag to read or
+// fail, nothing kept, a child without height or aliases, a level with no stored start.
+std::uint64_t Builder::inert_scalar(const yaml_event_t& e) {
+    if (failure_) return kNotStored;
+    Frame& f = top();
+    if (!f.mapping) {
+        ++f.index;
+        return kNotStored;
+    }
+    if (f.at_value) {
+        f.at_value = false;
+        return kNotStored;
+    }
+    const auto& s = e.data.scalar;
+    const std::string_view text(reinterpret_cast<const char*>(s.value), s.length);
+    // What read_scalar gives an untagged scalar, without the wrapper and error it cannot have.
+    Scalar value;
+    if (s.style == YAML_PLAIN_SCALAR_STYLE) value = resolve_plain(text);
+    else value.text = text;
+    if (!add_key(f.keys.add_scalar_soon(value))) return kNotStored;
+    if (f.keys.pending()) pending_ = &f.keys;
+    f.key_named = true;
+    f.key.assign(text);
+    f.at_value = true;
+    return kNotStored;
 }
 
 std::uint64_t Builder::start(const yaml_event_t& e, bool mapping, bool anchored) {

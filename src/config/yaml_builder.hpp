@@ -34,7 +34,16 @@ public:
 
     // Each node event in order. The node methods return where the node's start event is kept,
     // kNotStored when it is not; an anchored node is always kept while building goes on.
-    std::uint64_t scalar(const yaml_event_t& e, bool anchored);
+    std::uint64_t scalar(const yaml_event_t& e, bool anchored) {
+        // An untagged, unanchored scalar inside a collection, outside any kept region, cannot
+        // fail but as a repeated key, changes nothing a failure message reads and is stored
+        // nowhere: the keys waiting in its mapping may be judged after it, and a key of that
+        // kind joins them. Most scalars are of this kind; the test is inline for them.
+        if (!e.data.scalar.tag && !anchored && keeping_ == 0 && depth_ > 0 &&
+            (!pending_ || pending_ == &frames_[depth_ - 1].keys))
+            return inert_scalar(e);
+        return any_scalar(e, anchored);
+    }
     std::uint64_t start(const yaml_event_t& e, bool mapping, bool anchored);
     void end(const yaml_event_t& e);
     void alias(const yaml_event_t& e, std::uint64_t target);
@@ -73,6 +82,8 @@ private:
     void finish_child(const Summary& s);
     bool add_key(std::optional<std::string> repeated);
     bool settle();
+    std::uint64_t inert_scalar(const yaml_event_t& e);
+    std::uint64_t any_scalar(const yaml_event_t& e, bool anchored);
     std::uint64_t keep_scalar(const yaml_event_t& e, std::uint32_t tag, bool anchored);
     std::optional<std::string> alias_key(std::uint64_t target);
     std::vector<Level> open_levels() const;
@@ -89,7 +100,7 @@ private:
     std::size_t depth_ = 0;
     std::size_t keeping_ = 0;  // open collections that started a run of kept events
     bool complete_ = false;
-    // The keys of the innermost mapping when its last scalar key is still to be compared.
+    // The keys of the innermost mapping when scalar keys of it are still to be compared.
     MappingKeys* pending_ = nullptr;
     std::optional<BuildFailure> failure_;
 };

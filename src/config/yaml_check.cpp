@@ -66,7 +66,8 @@ Step Walk::take(const yaml_event_t& e) {
             return alias(e);
         case YAML_SCALAR_EVENT:
             ++events_;
-            bind(e.data.scalar.anchor, builder_.scalar(e, e.data.scalar.anchor != nullptr));
+            if (e.data.scalar.anchor) bind(e.data.scalar.anchor, builder_.scalar(e, true));
+            else builder_.scalar(e, false);
             return Step::Next;
         case YAML_SEQUENCE_START_EVENT:
             return open(e, false);

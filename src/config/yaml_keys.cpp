@@ -156,8 +156,7 @@ std::optional<std::string> MappingKeys::add_scalar(const Scalar& key) {
 }
 
 std::optional<std::string> MappingKeys::add_scalar_soon(const Scalar& key) {
-    if (pending_) fatal("YAML key added while another is pending");
-    if (count_ < kLinear) {
+    if (count_ < kLinear && waiting_ == 0) {
         for (std::size_t i = 0; i < count_; ++i) {
             const Scalar known = value_at(small_[i]);
             if (same_key(known, key)) return repeated(known);
@@ -165,19 +164,37 @@ std::optional<std::string> MappingKeys::add_scalar_soon(const Scalar& key) {
         small_[count_++] = append(key);
         return std::nullopt;
     }
+    // The table stays at most half full counting the waiting keys. Growing indexes every entry
+    // appended so far, so the waiting ones are judged first, and the new key appended after.
     if (!slots_) grow();
-    pending_hash_ = hash_of(key);
-    pending_ref_ = append(key);
-    pending_ = true;
-    __builtin_prefetch(&slots_[pending_hash_ & (slot_count_ - 1)]);
+    if ((count_ + waiting_ + 1) * 2 > slot_count_) {
+        if (auto repeated = settle()) return repeated;
+        grow();
+    }
+    if (waiting_ == kPending)
+        if (auto repeated = settle_oldest()) return repeated;
+    const std::size_t k = (first_ + waiting_++) % kPending;
+    pending_hash_[k] = hash_of(key);
+    pending_ref_[k] = append(key);
+    __builtin_prefetch(&slots_[pending_hash_[k] & (slot_count_ - 1)]);
+    return std::nullopt;
+}
+
+std::optional<std::string> MappingKeys::settle_oldest() {
+    const std::size_t k = first_;
+    first_ = (first_ + 1) % kPending;
+    --waiting_;
+    if (auto repeated = find_or_index(pending_hash_[k], pending_ref_[k])) {
+        waiting_ = 0;  // building stops at the first repeat
+        return repeated;
+    }
+    ++count_;
     return std::nullopt;
 }
 
 std::optional<std::string> MappingKeys::settle() {
-    if (!pending_) return std::nullopt;
-    pending_ = false;
-    if (auto repeated = find_or_index(pending_hash_, pending_ref_)) return repeated;
-    if (++count_ * 2 > slot_count_) grow();
+    while (waiting_ != 0)
+        if (auto repeated = settle_oldest()) return repeated;
     return std::nullopt;
 }
 
@@ -207,7 +224,8 @@ void MappingKeys::clear() noexcept {
     if (chunks_.empty()) capacity_ = 0;
     used_ = 0;
     count_ = 0;
-    pending_ = false;
+    first_ = 0;
+    waiting_ = 0;
     slots_.reset();
     slot_count_ = 0;
     structural_.clear();

@@ -50,10 +50,12 @@ public:
     // value, the failure text naming that earlier key instead.
     std::optional<std::string> add_scalar(const Scalar& key);
     // The same, except that a key past the first few may stay pending, its table slot fetched
-    // into the cache while libyaml parses on: settle() then gives the outcome, and must be
-    // called before any other key is added or any later failure counts.
+    // into the cache while libyaml parses on. Up to kPending keys wait, judged in the order they
+    // came: when one more would not fit, the oldest is judged first and its outcome returned
+    // instead (the new key is then not recorded). settle() judges every waiting key and gives
+    // the first repeat; it must be called before any later failure counts.
     std::optional<std::string> add_scalar_soon(const Scalar& key);
-    bool pending() const { return pending_; }
+    bool pending() const { return waiting_ != 0; }
     std::optional<std::string> settle();
     // Records a collection or tagged key by its identity number, with the same result.
     std::optional<std::string> add_structural(std::uint32_t id);
@@ -62,6 +64,8 @@ public:
 
 private:
     static constexpr std::size_t kLinear = 8;
+    // Keys judged late: each slot fetch has the parsing of this many keys and values to arrive.
+    static constexpr std::size_t kPending = 8;
     static constexpr std::uint32_t kEmpty = UINT32_MAX;
 
     // Six bytes: a reference split in halves, and high bits of the key's hash so that most
@@ -100,9 +104,12 @@ private:
     std::unique_ptr<Slot[], FreeSlots> slots_;
     std::size_t slot_count_ = 0;
     std::set<std::uint32_t> structural_;
-    bool pending_ = false;
-    std::uint32_t pending_hash_ = 0;
-    std::uint32_t pending_ref_ = 0;
+    std::optional<std::string> settle_oldest();
+    // The waiting keys, a ring: oldest at first_, waiting_ of them.
+    std::size_t first_ = 0;
+    std::size_t waiting_ = 0;
+    std::uint32_t pending_hash_[kPending] = {};
+    std::uint32_t pending_ref_[kPending] = {};
 };
 
 }  // namespace solvarinth::config::yaml

@@ -51,6 +51,22 @@ def test_a_repeated_key_fails_before_its_value(write_config, train, fake_cargo, 
     assert rejected(train, write_config("c.yaml", text)) == PREFIX + 'x: duplicate entry with key "k3" at line 1 column 4'
 
 
+# Several keys may wait together while plain values arrive; the oldest repeat still wins, and
+# keys that wait may repeat each other, also when the table grows under them.
+@pytest.mark.parametrize("between", [0, 1, 7, 8, 9, 40])
+@pytest.mark.parametrize("value", ["!!int x", "*nope", "[1", "{k5: 1, k5: 2}"])
+def test_a_repeated_key_fails_before_later_failures(write_config, train, fake_cargo, between, value):
+    text = "x: {" + keys(20) + ", k3: a, " + keys(between, "j") + (", " if between else "") + "z: " + value
+    assert rejected(train, write_config("c.yaml", text)) == PREFIX + 'x: duplicate entry with key "k3" at line 1 column 4'
+
+
+@pytest.mark.parametrize("count", [9, 15, 16, 17, 30, 31, 32, 33, 100])
+@pytest.mark.parametrize("gap", [1, 7, 8, 9])
+def test_waiting_keys_repeat_each_other(write_config, train, fake_cargo, count, gap):
+    text = "{" + keys(count) + ", j: 1, " + keys(gap - 1, "i") + (", " if gap > 1 else "") + "j: 2, j: 3}"
+    assert rejected(train, write_config("c.yaml", text)) == PREFIX + 'duplicate entry with key "j"'
+
+
 @pytest.mark.parametrize("count", [3, 8, 9, 20, 3000])
 def test_sibling_mappings_do_not_share_keys(write_config, train, fake_cargo, count):
     # Each mapping's keys are released when it closes; the next one at that depth starts empty.
