@@ -41,9 +41,11 @@ def wheel_name(arch="x86_64"):
 
 
 def aarch64_cc():
-    """A C cross compiler for aarch64 with glibc 2.17: zig (on PATH, or the one scripts/build_wheels.sh
-    installs), else Debian's gcc-aarch64-linux-gnu. None if there is none."""
-    for zig in (shutil.which("zig"), ROOT / ".venv" / "wheel-tools" / "bin" / "python-zig"):
+    """A C cross compiler for aarch64 with glibc 2.17: zig (on PATH, or the static binary of the
+    ziglang package scripts/build_wheels.sh installs), else Debian's gcc-aarch64-linux-gnu. None if
+    there is none."""
+    tools = ROOT / ".venv" / "wheel-tools"
+    for zig in (shutil.which("zig"), *sorted(tools.glob("lib/python3*/site-packages/ziglang/zig"))):
         if zig and os.access(zig, os.X_OK):
             return [str(zig), "cc", "-target", "aarch64-linux-gnu.2.17"]
     gcc = shutil.which("aarch64-linux-gnu-gcc")
