@@ -112,8 +112,8 @@ zig_tools() {
 }
 
 # toolchain ARCH: a CMake toolchain file for the target. For the other architecture it is a
-# cross-build, and FindPython runs the target interpreter (named by its path on this machine)
-# inside its root: binfmt_misc hands it to qemu-user there.
+# cross-build, and FindPython (with CMP0190 NEW) runs the target interpreter, named by its path on
+# this machine, inside its root: binfmt_misc hands it to qemu-user there.
 toolchain() {
     local arch=$1 file="$WORK/toolchain-$1.cmake"
     {
@@ -126,12 +126,15 @@ toolchain() {
             echo "set(CMAKE_SYSTEM_NAME Linux)"
             echo "set(CMAKE_SYSTEM_PROCESSOR $arch)"
             echo "set(CMAKE_CROSSCOMPILING_EMULATOR \"$WORK/bin/run-$arch\")"
-            echo "set(CMAKE_POLICY_DEFAULT_CMP0190 NEW)"
         fi
         echo "set(CMAKE_C_COMPILER \"$WORK/bin/zig-cc-$arch\")"
         echo "set(CMAKE_CXX_COMPILER \"$WORK/bin/zig-c++-$arch\")"
         echo "set(CMAKE_AR \"$WORK/bin/zig-ar\" CACHE FILEPATH \"\")"
         echo "set(CMAKE_RANLIB \"$WORK/bin/zig-ranlib\" CACHE FILEPATH \"\")"
+        # The linker strips: the strip install --strip finds (binutils' in a root) may not read the
+        # other architecture, and then leaves the files whole, seven times the size.
+        # (The module's flags come from the command line, with its version script.)
+        echo "set(CMAKE_EXE_LINKER_FLAGS_INIT -Wl,--strip-all)"
     } >"$file"
     echo "$file"
 }
@@ -203,13 +206,19 @@ collect_licenses() {
     cp "$zigdir/LICENSE" "$WORK/licenses/zig-compiler-rt.txt"
 }
 
-# root_build_venv ROOTNAME VERSION: a venv of the root's interpreter for running pip there, kept
-# between runs in .venv/. Prints its path (the same inside the root and here).
+# root_build_venv ROOTNAME VERSION: a venv of the root's interpreter with the build tools, kept
+# between runs in .venv/, for building there without pip's build isolation: an isolated build of
+# a cross target would fetch CMake and Ninja for the target's platform, which cannot run here.
+# Prints its path (the same inside the root and here).
 root_build_venv() {
-    local venv="$ROOT/.venv/$1-py$2-build"
+    local venv="$ROOT/.venv/$1-py$2-build" requires
     [ -x "$venv/bin/python" ] || in_root "$1" "/usr/bin/python$2" -m venv "$venv" >&2 \
         || die "could not create $venv in $1"
-    in_root "$1" "$venv/bin/python" -m pip install -q "$PKGCONF_PIN" >&2 || die "could not install $PKGCONF_PIN in $venv"
+    mapfile -t requires < <(in_root "$1" "$venv/bin/python" -c 'import sys, tomllib
+with open(sys.argv[1], "rb") as f:
+    print("\n".join(tomllib.load(f)["build-system"]["requires"]))' "$ROOT/pyproject.toml")
+    in_root "$1" "$venv/bin/python" -m pip install -q "${requires[@]}" "cmake$CMAKE_VERSION_SPEC" ninja "$PKGCONF_PIN" >&2 \
+        || die "could not install the build tools in $venv"
     echo "$venv"
 }
 
@@ -228,7 +237,7 @@ staged_headers() {
 # build_one ARCH VERSION: one wheel, repaired, licensed and checked, into dist/.
 build_one() {
     local arch=$1 version=$2 tag="$1-$2" out="$WORK/out/$1-$2"
-    local runner=() python target include plat_env=() pkg_config=()
+    local runner=() python target include plat_env=() isolation=() cross=()
     if [ -n "${host_python[$version]:-}" ]; then
         python=${host_python[$version]}
     else
@@ -237,9 +246,8 @@ build_one() {
         python="$(root_build_venv "$native_root" "$version")/bin/python"
         # A cross-build there runs the target interpreter from the other root: bind it in.
         [ "$arch" = "$HOST_ARCH" ] || export IN_ROOT_BINDS="$(root_dir "$(debian_root_of "$arch")")"
-        runner=(in_root "$native_root")
-        # The binary itself: its Python launcher cannot import pkgconf inside pip's isolated build.
-        pkg_config=(-C "cmake.define.PKG_CONFIG_EXECUTABLE=$(ls "$(dirname "$python")"/../lib/python*/site-packages/pkgconf/.bin/pkgconf)")
+        runner=(in_root "$native_root" env "PATH=$(dirname "$python"):/usr/sbin:/usr/bin:/sbin:/bin")
+        isolation=(--no-build-isolation)
     fi
     if [ "$arch" = "$HOST_ARCH" ] && [ -n "${host_python[$version]:-}" ]; then
         target=$python
@@ -251,17 +259,19 @@ build_one() {
         target="$(root_dir "$(debian_root_of "$arch")")/usr/bin/python$version"
         include=$(staged_headers "$(debian_root_of "$arch")" "$arch" "$version")
         plat_env=("_PYTHON_HOST_PLATFORM=linux-$arch")   # the wheel's platform tag
+        # On the command line: cmake_minimum_required fixes the policies before any toolchain file.
+        cross=(-C cmake.define.CMAKE_POLICY_DEFAULT_CMP0190=NEW)
     fi
     say "building the $arch wheel for Python $version"
     mkdir -p "$out/raw" "$out/repaired"
     "${runner[@]}" env "${plat_env[@]}" PKG_CONFIG_LIBDIR="$WORK/deps-$arch/lib/pkgconfig" PKG_CONFIG_PATH= \
         CMAKE_BUILD_PARALLEL_LEVEL=2 \
-        "$python" -m pip wheel -q --no-deps -w "$out/raw" \
+        "$python" -m pip wheel -q --no-deps "${isolation[@]}" -w "$out/raw" \
         -C "cmake.version=$CMAKE_VERSION_SPEC" -C cmake.python-hints=false \
         -C "cmake.define.CMAKE_TOOLCHAIN_FILE=$(toolchain "$arch")" \
         -C "cmake.define.Python_EXECUTABLE=$target" -C "cmake.define.Python_INCLUDE_DIR=$include" \
-        -C "cmake.define.RAPIDJSON_INCLUDE_DIR=$WORK/include" "${pkg_config[@]}" \
-        -C "cmake.define.CMAKE_MODULE_LINKER_FLAGS=-Wl,--version-script=$WORK/exports.map" \
+        -C "cmake.define.RAPIDJSON_INCLUDE_DIR=$WORK/include" "${cross[@]}" \
+        -C "cmake.define.CMAKE_MODULE_LINKER_FLAGS=-Wl,--version-script=$WORK/exports.map -Wl,--strip-all" \
         -C "build-dir=$WORK/cmake/$tag" "$ROOT" >&2 || die "wheel build failed for $arch Python $version"
     local raw
     raw=$(ls "$out/raw"/*.whl)
