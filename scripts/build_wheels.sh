@@ -212,7 +212,8 @@ collect_licenses() {
 # Prints its path (the same inside the root and here).
 root_build_venv() {
     local venv="$ROOT/.venv/$1-py$2-build" requires
-    [ -x "$venv/bin/python" ] || in_root "$1" "/usr/bin/python$2" -m venv "$venv" >&2 \
+    # pyvenv.cfg: its bin/python links to the root's interpreter, which does not resolve here.
+    [ -f "$venv/pyvenv.cfg" ] || in_root "$1" "/usr/bin/python$2" -m venv "$venv" >&2 \
         || die "could not create $venv in $1"
     mapfile -t requires < <(in_root "$1" "$venv/bin/python" -c 'import sys, tomllib
 with open(sys.argv[1], "rb") as f:

@@ -81,7 +81,8 @@ emulated_run() {
     local arch=$1 version=$2 wheel=$3 root venv
     root=$(debian_root_of "$arch")
     venv="$ROOT/.venv/$root-py$version-test"
-    [ -x "$venv/bin/python" ] || in_root "$root" "/usr/bin/python$version" -m venv "$venv" || return 1
+    # pyvenv.cfg: its bin/python links to the root's interpreter, which does not resolve here.
+    [ -f "$venv/pyvenv.cfg" ] || in_root "$root" "/usr/bin/python$version" -m venv "$venv" || return 1
     in_root "$root" "$venv/bin/python" -m pip install -q "${emulated_extras[@]}" || return 1
     in_root "$root" "$venv/bin/python" -m pip install -q --no-deps --force-reinstall "$wheel" || return 1
     in_root "$root" "$venv/bin/python" -c \
@@ -91,10 +92,12 @@ emulated_run() {
     in_root "$root" env CC="$WORK/bin/cc-$arch" "$venv/bin/python" -m pytest -q -p no:cacheprovider "${paths[@]}"
 }
 
-zig=$ROOT/.venv/wheel-tools/bin/python-zig
+# zig's static binary, not the ziglang launcher: that one needs the tools venv's interpreter,
+# which the root lacks.
+zig=$(ls "$ROOT"/.venv/wheel-tools/lib/python3*/site-packages/ziglang/zig 2>/dev/null | head -1) || true
 for arch in "${ARCHES[@]}"; do
     [ "$arch" = "$HOST_ARCH" ] && continue
-    [ -x "$zig" ] || die "no zig at $zig: run scripts/build_wheels.sh first"
+    [ -x "$zig" ] || die "no zig in .venv/wheel-tools: run scripts/build_wheels.sh first"
     printf '#!/bin/sh\nZIG_GLOBAL_CACHE_DIR="%s" ZIG_LOCAL_CACHE_DIR="%s" exec "%s" cc -target %s-linux-gnu.2.17 "$@"\n' \
         "$ROOT/build/zig-cache" "$ROOT/build/zig-cache" "$zig" "$arch" >"$WORK/bin/cc-$arch"
     chmod +x "$WORK/bin/cc-$arch"
