@@ -4,10 +4,11 @@
     check_wheel.py check WHEEL...           # prints each problem; exit status 1 if any
 
 The check covers every ELF file in the wheel (the extension module and any executable in the
-scripts directory): shared libraries needed only from glibc's core (libc, libm, libpthread,
-libdl), no symbol version newer than GLIBC_2.17, and the module exporting nothing but its init
-function. It also bounds the wheel's size and asks for the licence texts of what is linked in.
-Uses binutils' readelf.
+scripts directory): code for the architecture the wheel's platform tag names (x86_64 or
+aarch64), shared libraries needed only from glibc's core (libc, libm, libpthread, libdl, the
+loader), no symbol version newer than that architecture's glibc baseline (2.17 for both), and
+the module exporting nothing but its init function. It also bounds the wheel's size and asks for
+the licence texts of what is linked in. Uses binutils' readelf, which reads either architecture.
 """
 
 from __future__ import annotations
@@ -20,10 +21,23 @@ import sys
 import tempfile
 import zipfile
 from pathlib import Path
+from typing import NamedTuple
 
 MAX_BYTES = 1_000_000
-ALLOWED_NEEDED = {"libc.so.6", "libm.so.6", "libpthread.so.0", "libdl.so.2", "ld-linux-x86-64.so.2"}
-MAX_GLIBC = (2, 17)
+GLIBC_CORE = {"libc.so.6", "libm.so.6", "libpthread.so.0", "libdl.so.2"}
+
+
+class Arch(NamedTuple):
+    machine: int               # the ELF header's e_machine
+    loader: str                # the dynamic loader, which a module may name as needed
+    max_glibc: tuple[int, int]  # manylinux_2_17: the oldest glibc of that architecture we support
+
+
+# The architecture is read from the wheel's platform tag, the one pip matches against the machine.
+ARCHES = {
+    "x86_64": Arch(62, "ld-linux-x86-64.so.2", (2, 17)),
+    "aarch64": Arch(183, "ld-linux-aarch64.so.1", (2, 17)),
+}
 MODULE_EXPORTS = {"PyInit_solvarinth_trainer"}
 # Our own licence, those of libyaml and RapidJSON (both compiled in), and the C++ runtime's (zig's
 # libc++ and libc++abi).
@@ -60,14 +74,24 @@ def exports(data: bytes) -> set[str]:
     return names
 
 
-def elf_problems(name: str, data: bytes) -> list[str]:
-    problems = [f"{name} needs {lib}" for lib in sorted(needed(data) - ALLOWED_NEEDED)]
+def machine_name(machine: int) -> str:
+    return next((name for name, arch in ARCHES.items() if arch.machine == machine), f"machine {machine}")
+
+
+def elf_problems(name: str, data: bytes, arch_name: str) -> list[str]:
+    arch = ARCHES[arch_name]
+    # e_machine, after the 16-byte ident and e_type; both architectures are little-endian.
+    machine = int.from_bytes(data[18:20], "little")
+    if machine != arch.machine:
+        # pip would install it on a machine that cannot load it: nothing else about it matters.
+        return [f"{name} is {machine_name(machine)} code in a wheel for {arch_name}"]
+    problems = [f"{name} needs {lib}" for lib in sorted(needed(data) - GLIBC_CORE - {arch.loader})]
     for version in sorted(version_needs(data)):
         match = re.fullmatch(r"GLIBC_(\d+)\.(\d+)(?:\.\d+)?", version)
         if not match:
             problems.append(f"{name} needs symbol version {version}")
-        elif (int(match[1]), int(match[2])) > MAX_GLIBC:
-            problems.append(f"{name} needs {version}, newer than glibc {MAX_GLIBC[0]}.{MAX_GLIBC[1]}")
+        elif (int(match[1]), int(match[2])) > arch.max_glibc:
+            problems.append(f"{name} needs {version}, newer than glibc {arch.max_glibc[0]}.{arch.max_glibc[1]}")
     if name.endswith(".so"):
         extra = exports(data) - MODULE_EXPORTS
         if extra:
@@ -77,8 +101,18 @@ def elf_problems(name: str, data: bytes) -> list[str]:
     return problems
 
 
+def wheel_arch(wheel: Path) -> str | None:
+    """The architecture of the wheel's platform tags (the last field of its name), if one of ours."""
+    platforms = wheel.stem.split("-")[-1].split(".")
+    found = {arch for arch in ARCHES for platform in platforms if platform.endswith("_" + arch)}
+    return found.pop() if len(found) == 1 else None
+
+
 def wheel_problems(wheel: Path) -> list[str]:
     problems = []
+    arch = wheel_arch(wheel)
+    if arch is None:
+        return [f"{wheel.name}: no platform tag of one of {', '.join(ARCHES)}"]
     size = wheel.stat().st_size
     if size >= MAX_BYTES:
         problems.append(f"{wheel.name} is {size} bytes, not below {MAX_BYTES}")
@@ -89,7 +123,7 @@ def wheel_problems(wheel: Path) -> list[str]:
             data = zf.read(name)
             if data[:4] == b"\x7fELF":
                 elf_seen += 1
-                problems += elf_problems(name, data)
+                problems += elf_problems(name, data, arch)
     if elf_seen == 0:
         problems.append(f"{wheel.name} holds no ELF file")
     licences = {Path(n).name for n in names if ".dist-info/" in n}

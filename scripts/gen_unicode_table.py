@@ -77,7 +77,9 @@ def grapheme_extend(derived: str) -> list[tuple[int, int]]:
         body = line.split("#", 1)[0].strip()
         if not body:
             continue
-        codes, prop = (part.strip() for part in body.split(";"))
+        # Binary properties have two fields; since Unicode 15.1 the file also lists enumerated
+        # ones with a value in a third (e.g. "094D ; InCB; Linker").
+        codes, prop = (part.strip() for part in body.split(";")[:2])
         if prop != "Grapheme_Extend":
             continue
         lo, _, hi = codes.partition("..")

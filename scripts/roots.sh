@@ -103,9 +103,10 @@ ensure_binfmt() {
 
 # in_root NAME COMMAND...: runs the command inside the root, with a clean environment (pip's
 # settings and CI kept), in the current directory when that is inside the checkout, else in /.
-# The checkout appears at its own path, so paths work unchanged on both sides. The mounts live in
-# a mount namespace of the command's own: they end with it, however it ends, and other runs in
-# the same root at the same time do not see them.
+# The checkout appears at its own path, so paths work unchanged on both sides, and so do the
+# host paths in IN_ROOT_BINDS (colon-separated; read-only), e.g. another root whose interpreter a
+# cross-build runs. The mounts live in a mount namespace of the command's own: they end with it,
+# however it ends, and other runs in the same root at the same time do not see them.
 in_root() {
     local dir cwd=/ var env=(HOME="$HOME" LANG=C.UTF-8 TERM="${TERM:-dumb}"
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin)
@@ -117,7 +118,7 @@ in_root() {
         case $var in PIP_* | CI) env+=("$var=${!var}") ;; esac
     done
     unshare --mount --propagation private bash -c \
-        "$(declare -p ROOT ROOT_HOST_FILES ROOT_HOST_DIRS); $(declare -f die enter_root); enter_root \"\$@\"" \
+        "$(declare -p ROOT ROOT_HOST_FILES ROOT_HOST_DIRS); IN_ROOT_BINDS='${IN_ROOT_BINDS:-}'; $(declare -f die enter_root); enter_root \"\$@\"" \
         enter_root "$dir" /usr/bin/env -i --chdir="$cwd" "${env[@]}" "$@"
 }
 
@@ -127,7 +128,9 @@ enter_root() {
     shift
     mount -t proc proc "$dir/proc" && mount --rbind /dev "$dir/dev" || die "could not mount /proc and /dev in $dir"
     mkdir -p "$dir$ROOT" && mount --bind "$ROOT" "$dir$ROOT" || die "could not show the checkout in $dir"
-    for path in "${ROOT_HOST_DIRS[@]}"; do
+    local binds
+    IFS=: read -r -a binds <<<"$IN_ROOT_BINDS"
+    for path in "${ROOT_HOST_DIRS[@]}" "${binds[@]}"; do
         [ -d "$path" ] || continue
         mkdir -p "$dir$path" && mount -o bind,ro "$path" "$dir$path" || die "could not show $path in $dir"
     done

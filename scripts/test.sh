@@ -7,9 +7,21 @@
 # venv, an sdist built from source, and the sdist built in a root that has a compiler only. Exits
 # non-zero on any failure, and ends with one "total: N passed, N failed" line over everything,
 # added up from the JUnit reports of the steps.
+#
+#     scripts/test.sh            # wheels for this machine's architecture only
+#     scripts/test.sh --full     # also the aarch64 wheels, cross-built and tested under qemu-user
+#
+# The emulated tests take about half an hour on a 2-core machine; --full is what CI runs.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 source "$ROOT/scripts/roots.sh"
+
+wheel_arches=$(uname -m)
+case "${1:-}" in
+    "") ;;
+    --full) wheel_arches=all ;;
+    *) die "usage: $0 [--full]" ;;
+esac
 
 # Inside the checkout, so that the steps that run in a Debian root can write their reports here too.
 mkdir -p "$ROOT/build"
@@ -107,23 +119,10 @@ run_step "the whole suite again against an ASan + UBSan build" \
 run_step "reference-leak check on python3.14-dbg (amd64 sid root)" bash "$ROOT/scripts/refleak.sh"
 
 # The portable wheels as a user gets them: built, checked, installed into a fresh venv per
-# interpreter, and the whole suite run against the installed copy.
+# interpreter and tested where each runs (scripts/test_wheels.sh says how); aarch64 with --full.
 wheel_suite() {
-    bash "$ROOT/scripts/build_wheels.sh" || return 1
-    local python version tag wheel venv rc=0
-    for python in "${pythons[@]}"; do
-        version=$(python_version_of "$python")
-        tag="cp${version/./}"
-        wheel=$(ls -t "$ROOT"/dist/solvarinth_trainer-*-"$tag-$tag"-*manylinux_2_17_x86_64.whl | head -1)
-        venv="$logs/wheel-venv-$version"
-        "$python" -m venv "$venv" && "$venv/bin/python" -m pip install -q "$wheel[test]" || return 1
-        # From outside the checkout, so only the installed wheel can be imported.
-        (cd "$logs" && "$venv/bin/python" -c 'import sys, solvarinth_trainer as m; assert m.__file__.startswith(sys.prefix), m.__file__') || return 1
-        say "the whole suite against $(basename "$wheel")"
-        (cd "$logs" && "$venv/bin/python" -m pytest -q -p no:cacheprovider --junitxml="$logs/$step-$version.xml" \
-            "${once_only[@]}" "$ROOT/tests") || rc=1
-    done
-    return $rc
+    bash "$ROOT/scripts/build_wheels.sh" --arch "$wheel_arches" &&
+        bash "$ROOT/scripts/test_wheels.sh" --arch "$wheel_arches" --junit "$logs/$step"
 }
 run_step "portable wheels, each installed into a fresh venv and tested" wheel_suite
 

@@ -1,6 +1,8 @@
 """Shared fixtures: the module under test, a fake cargo on PATH, config files, leak probes."""
 
 import os
+import resource
+import shlex
 import shutil
 import subprocess
 import sys
@@ -17,6 +19,48 @@ MANIFEST = "/home/runner/work/quillon_yard/quillon_yard/Cargo.toml"
 # space limits and RSS figures mean nothing there.
 UNDER_ASAN = "ASAN_OPTIONS" in os.environ or "libasan" in os.environ.get("LD_PRELOAD", "")
 SUPPORT = Path(__file__).parent / "support"
+QEMU = "qemu-user, which runs the aarch64 wheels' tests on an x86_64 machine,"
+
+
+def _address_space_limit_holds():
+    """Whether an allocation beyond RLIMIT_AS fails here. The kernel always enforces the limit;
+    qemu-user does not pass it on (it would bind qemu's own memory), so it never holds there."""
+    soft, hard = resource.getrlimit(resource.RLIMIT_AS)
+    with open("/proc/self/status") as status:
+        size = next(int(line.split()[1]) * 1024 for line in status if line.startswith("VmSize:"))
+    limit = size + (64 << 20)
+    if hard != resource.RLIM_INFINITY and hard < limit:
+        return True
+    resource.setrlimit(resource.RLIMIT_AS, (limit, hard))
+    try:
+        bytearray(512 << 20)
+        return False
+    except MemoryError:
+        return True
+    finally:
+        resource.setrlimit(resource.RLIMIT_AS, (soft, hard))
+
+
+def _spawn_reports_exec_errors():
+    """Whether posix_spawn returns the errno of a failed exec, as glibc's does: its child shares
+    the parent's memory (CLONE_VM | CLONE_VFORK) to hand the errno back. qemu-user runs such a
+    clone as a plain fork, the errno stays in the child, which exits 127, and the spawn succeeds."""
+    try:
+        pid = os.posix_spawn("/nonexistent/solvarinth-probe", ["probe"], {})
+    except FileNotFoundError:
+        return True
+    os.waitpid(pid, 0)
+    return False
+
+
+# Limits of the machine the tests run on, not of the module: the tests that need what is missing
+# are skipped with the reason, and run everywhere else. ASan reserves terabytes of shadow address
+# space up front, so the address-space probe would mean nothing under it.
+ADDRESS_SPACE_LIMIT_IGNORED = not UNDER_ASAN and not _address_space_limit_holds()
+SPAWN_LOSES_EXEC_ERRORS = not _spawn_reports_exec_errors()
+needs_spawn_exec_errors = pytest.mark.skipif(
+    SPAWN_LOSES_EXEC_ERRORS,
+    reason=f"posix_spawn here does not report a failed exec's errno ({QEMU} runs vfork as fork)")
 
 
 def argv_prefix():
@@ -26,11 +70,12 @@ def argv_prefix():
 
 @pytest.fixture(scope="session")
 def fake_cargo_binary(tmp_path_factory):
-    cc = shutil.which("cc") or shutil.which("gcc")
-    if cc is None:
+    # $CC first: the aarch64 wheels' tests build it with a cross compiler, not under emulation.
+    cc = shlex.split(os.environ.get("CC", "")) or [shutil.which("cc") or shutil.which("gcc")]
+    if cc[0] is None:
         pytest.fail("a C compiler is needed to build the fake cargo")
     bindir = tmp_path_factory.mktemp("fakebin")
-    subprocess.run([cc, "-O1", "-o", str(bindir / "cargo"), str(SUPPORT / "fake_cargo.c")], check=True)
+    subprocess.run([*cc, "-O1", "-o", str(bindir / "cargo"), str(SUPPORT / "fake_cargo.c")], check=True)
     return bindir
 
 

@@ -5,7 +5,7 @@ import signal
 
 import pytest
 
-from conftest import argv_prefix, assert_no_children, os_text
+from conftest import argv_prefix, assert_no_children, needs_spawn_exec_errors, os_text
 from solvarinth_trainer import train_from_config
 
 LAUNCH_FAILED = "Failed to launch train_generic command: "
@@ -77,12 +77,14 @@ def test_nul_refused_before_anything_starts(fake_cargo, config, kwargs):
     assert_no_children()
 
 
+@needs_spawn_exec_errors
 def test_missing_cargo_is_a_start_failure(no_cargo, config):
     with pytest.raises(RuntimeError) as info:
         train_from_config(config, "out", 1, 1)
     assert str(info.value) == LAUNCH_FAILED + os_text(errno.ENOENT)
 
 
+@needs_spawn_exec_errors
 def test_unexecutable_cargo_is_a_start_failure(tmp_path, monkeypatch, config):
     bindir = tmp_path / "bin"
     bindir.mkdir()

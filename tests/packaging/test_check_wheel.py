@@ -25,18 +25,40 @@ LICENSES = ["licenses/LICENSE", "licenses/thirdparty/libyaml.txt", "licenses/thi
 INIT = '__attribute__((visibility("default"))) int PyInit_solvarinth_trainer(void) { return 0; }\n'
 # pthread_create resolves to GLIBC_2.34 when built against a current glibc.
 NEW_GLIBC = "#include <pthread.h>\nvoid *go(void *p) { return p; }\nint use(void) { pthread_t t; return pthread_create(&t, 0, go, 0); }\n"
+# Built against glibc 2.17, pthread_create is aarch64's baseline GLIBC_2.17 one (called from the
+# init function, or zig's linker would drop it).
+INIT_CALLING_GLIBC = ('#include <pthread.h>\nstatic void *go(void *p) { return p; }\n'
+                      '__attribute__((visibility("default"))) int PyInit_solvarinth_trainer(void) '
+                      '{ pthread_t t; return pthread_create(&t, 0, go, 0); }\n')
 CXX_RUNTIME = '#include <string>\nextern "C" __attribute__((visibility("default"))) int PyInit_solvarinth_trainer() { return std::string(__FILE__).size(); }\n'
 
 needs_tools = pytest.mark.skipif(not (shutil.which("cc") and shutil.which("g++") and shutil.which("readelf")),
                                  reason="needs cc, g++ and readelf")
 
 
-def compile_elf(tmp_path, source, *, cxx=False, shared=True):
+def wheel_name(arch="x86_64"):
+    return f"solvarinth_trainer-0.1.4-cp312-cp312-manylinux_2_17_{arch}.whl"
+
+
+def aarch64_cc():
+    """A C cross compiler for aarch64 with glibc 2.17: zig (on PATH, or the static binary of the
+    ziglang package scripts/build_wheels.sh installs), else Debian's gcc-aarch64-linux-gnu. None if
+    there is none."""
+    tools = ROOT / ".venv" / "wheel-tools"
+    for zig in (shutil.which("zig"), *sorted(tools.glob("lib/python3*/site-packages/ziglang/zig"))):
+        if zig and os.access(zig, os.X_OK):
+            return [str(zig), "cc", "-target", "aarch64-linux-gnu.2.17"]
+    gcc = shutil.which("aarch64-linux-gnu-gcc")
+    return [gcc] if gcc else None
+
+
+def compile_elf(tmp_path, source, *, cxx=False, shared=True, cc=None):
     src = tmp_path / ("x.cpp" if cxx else "x.c")
     src.write_text(source)
     out = tmp_path / ("x.so" if shared else "x")
     flags = ["-shared", "-fPIC", "-fvisibility=hidden"] if shared else []
-    subprocess.run(["g++" if cxx else "cc", "-O1", *flags, "-o", str(out), str(src), "-lpthread"], check=True)
+    compiler = cc or ["g++" if cxx else "cc"]
+    subprocess.run([*compiler, "-O1", *flags, "-o", str(out), str(src), "-lpthread"], check=True)
     return out.read_bytes()
 
 
@@ -80,11 +102,36 @@ def add_script(source):
 def test_check_flags_what_would_not_load_elsewhere(tmp_path, change, problem):
     files = base_files(tmp_path)
     change(tmp_path, files)
-    found = check_wheel.wheel_problems(make_wheel(tmp_path / "w.whl", files))
+    found = check_wheel.wheel_problems(make_wheel(tmp_path / wheel_name(), files))
     if problem is None:
         assert found == []
     else:
         assert any(problem in p for p in found), found
+
+
+def aarch64_module(tmp_path, files):
+    cc = aarch64_cc()
+    if cc is None:
+        pytest.skip("no aarch64 cross compiler (zig or aarch64-linux-gnu-gcc)")
+    files[MODULE.replace("x86_64", "aarch64")] = compile_elf(tmp_path, INIT_CALLING_GLIBC, cc=cc)
+    del files[MODULE]
+
+
+@needs_tools
+@pytest.mark.parametrize("change, problem", [
+    # An aarch64 module asking for aarch64's first glibc, 2.17, passes.
+    (aarch64_module, None),
+    # An x86_64 module would install on an aarch64 machine and fail at import.
+    (lambda tmp, files: None, f"{MODULE} is x86_64 code in a wheel for aarch64"),
+])
+def test_aarch64_wheel_holds_only_aarch64_code(tmp_path, change, problem):
+    files = base_files(tmp_path)
+    change(tmp_path, files)
+    found = check_wheel.wheel_problems(make_wheel(tmp_path / wheel_name("aarch64"), files))
+    if problem is None:
+        assert found == []
+    else:
+        assert found == [problem]
 
 
 def test_added_licences_are_listed_in_record(tmp_path):

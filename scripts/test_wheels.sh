@@ -1,0 +1,143 @@
+#!/usr/bin/env bash
+# Tests each wheel in dist/ (the newest per Python version and architecture, as
+# scripts/build_wheels.sh leaves them; only $PYTHON's version when set) where it runs, installed as
+# a user gets it:
+#
+#     scripts/test_wheels.sh [--arch x86_64|aarch64|all] [--junit PREFIX]   # or WHEEL_ARCH=...; default all
+#
+# - this machine's architecture: a fresh venv of an interpreter of that version (this machine's,
+#   else the Debian root's), the wheel installed with its test extras, the whole suite run from
+#   outside the checkout (the pre-commit hook test builds from source, not the wheel: left out);
+# - the other architecture: inside its Debian root, under qemu-user. Emulation makes Python about
+#   twenty times slower, so a venv with the test tools is kept between runs (the wheel itself is
+#   reinstalled each time), and only the tests about what a wheel brings run there:
+#   EMULATED_TESTS below. The fake cargo is cross-compiled with zig, not compiled under emulation.
+# Exits non-zero if any wheel fails; prints pytest's summary and the time of each run.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+source "$ROOT/scripts/roots.sh"
+
+# The import and real calls with a fake trainer (launch), every config table (config), the
+# command the wheel installs (cli/test_check_command.py), the module's surface and the escape
+# table behind its quoted form. Left out there: the leak tests (thousands of calls each, with RSS
+# figures qemu distorts), the notebook test (a Jupyter kernel, timing), the wait tests (signal
+# timing), the pre-commit, packaging and example-trainer tests (they build or audit from source).
+EMULATED_TESTS=(tests/launch/test_launch.py tests/config tests/cli/test_check_command.py tests/module tests/common)
+# For the newer versions under emulation, what a wheel of each must show at the least: the import
+# (checked before), real calls (launch), and every config table case through the module and the
+# command side by side (cli/test_check_command.py). About a third of the time of the above.
+EMULATED_MINIMUM=(tests/launch/test_launch.py tests/cli/test_check_command.py)
+
+ARCH=${WHEEL_ARCH:-all}
+JUNIT=   # with --junit PREFIX, each pytest run writes PREFIX-ARCH-VERSION.xml
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --arch) ARCH=${2:-}; shift 2 ;;
+        --arch=*) ARCH=${1#--arch=}; shift ;;
+        --junit) JUNIT=${2:-}; shift 2 ;;
+        *) die "usage: $0 [--arch x86_64|aarch64|all] [--junit PREFIX]" ;;
+    esac
+done
+case "$ARCH" in
+    all) ARCHES=(x86_64 aarch64) ;;
+    x86_64|aarch64) ARCHES=("$ARCH") ;;
+    *) die "unknown --arch $ARCH (x86_64, aarch64 or all)" ;;
+esac
+HOST_ARCH=$(uname -m)
+debian_root_of() { case "$1" in x86_64) echo sid-amd64 ;; aarch64) echo sid-arm64 ;; esac; }
+
+WORK="$ROOT/build/test-wheels"
+rm -rf "$WORK"
+mkdir -p "$WORK/bin"
+host_pythons=$(find_pythons) || exit 1
+declare -A host_python=()
+while read -r python; do
+    host_python[$(python_version_of "$python")]=$python
+done <<<"$host_pythons"
+
+# The test extras as pyproject.toml pins them; under emulation only those the tests there import.
+mapfile -t test_extras < <(test_requirements "$(head -1 <<<"$host_pythons")")
+emulated_extras=()
+for requirement in "${test_extras[@]}"; do
+    case "$requirement" in pytest*|hypothesis*|pyyaml*|PyYAML*) emulated_extras+=("$requirement") ;; esac
+done
+
+# junit_option ARCH VERSION: pytest's option for a JUnit report, when asked for one.
+junit_option() { [ -z "$JUNIT" ] || echo "--junitxml=$JUNIT-$1-$2.xml"; }
+
+# native_run VERSION WHEEL: fresh venv, wheel with its test extras, whole suite from outside.
+native_run() {
+    local version=$1 wheel=$2 venv="$WORK/venv-$HOST_ARCH-$1" runner=() python
+    if [ -n "${host_python[$version]:-}" ]; then
+        python=${host_python[$version]}
+    else
+        runner=(in_root "$(debian_root_of "$HOST_ARCH")")
+        python=/usr/bin/python$version
+    fi
+    "${runner[@]}" "$python" -m venv "$venv" || return 1
+    "${runner[@]}" "$venv/bin/python" -m pip install -q "$wheel[test]" || return 1
+    (cd "$WORK" && "${runner[@]}" "$venv/bin/python" -c \
+        'import sys, solvarinth_trainer as m; assert m.__file__.startswith(sys.prefix), m.__file__') || return 1
+    (cd "$WORK" && "${runner[@]}" "$venv/bin/python" -m pytest -q -p no:cacheprovider $(junit_option "$HOST_ARCH" "$version") \
+        --ignore "$ROOT/tests/cli/test_pre_commit_hook.py" "$ROOT/tests")
+}
+
+# emulated_run ARCH VERSION WHEEL: in the root of ARCH under qemu-user, the kept venv, the wheel
+# reinstalled, EMULATED_TESTS.
+emulated_run() {
+    local arch=$1 version=$2 wheel=$3 root venv
+    root=$(debian_root_of "$arch")
+    # Inside the root, which is kept outside the checkout: a fresh clone (CI's) finds it ready, and
+    # pip under emulation is slow.
+    venv="/opt/solvarinth-test-venvs/py$version"
+    [ -f "$(root_dir "$root")$venv/pyvenv.cfg" ] || in_root "$root" "/usr/bin/python$version" -m venv "$venv" || return 1
+    in_root "$root" "$venv/bin/python" -m pip install -q "${emulated_extras[@]}" || return 1
+    in_root "$root" "$venv/bin/python" -m pip install -q --no-deps --force-reinstall "$wheel" || return 1
+    in_root "$root" "$venv/bin/python" -c \
+        'import sys, solvarinth_trainer as m; assert m.__file__.startswith(sys.prefix), m.__file__' || return 1
+    local paths=() tests=("${EMULATED_TESTS[@]}")
+    [ "$version" = "$first_emulated" ] || tests=("${EMULATED_MINIMUM[@]}")
+    for path in "${tests[@]}"; do paths+=("$ROOT/$path"); done
+    in_root "$root" env CC="$WORK/bin/cc-$arch" "$venv/bin/python" -m pytest -q -p no:cacheprovider \
+        $(junit_option "$arch" "$version") "${paths[@]}"
+}
+
+# zig's static binary, not the ziglang launcher: that one needs the tools venv's interpreter,
+# which the root lacks.
+zig=$(ls "$ROOT"/.venv/wheel-tools/lib/python3*/site-packages/ziglang/zig 2>/dev/null | head -1) || true
+for arch in "${ARCHES[@]}"; do
+    [ "$arch" = "$HOST_ARCH" ] && continue
+    [ -x "$zig" ] || die "no zig in .venv/wheel-tools: run scripts/build_wheels.sh first"
+    printf '#!/bin/sh\nZIG_GLOBAL_CACHE_DIR="%s" ZIG_LOCAL_CACHE_DIR="%s" exec "%s" cc -target %s-linux-gnu.2.17 "$@"\n' \
+        "$ROOT/build/zig-cache" "$ROOT/build/zig-cache" "$zig" "$arch" >"$WORK/bin/cc-$arch"
+    chmod +x "$WORK/bin/cc-$arch"
+done
+
+versions=(3.12 3.13 3.14 3.15 3.16 3.17 3.18 3.19)
+# The oldest version with a wheel for another architecture runs EMULATED_TESTS, the rest the minimum.
+first_emulated=$(ls "$ROOT"/dist/solvarinth_trainer-*-cp3*-manylinux_2_17_*.whl 2>/dev/null |
+    grep -v "_$HOST_ARCH.whl" | sed -E 's/.*-cp3([0-9]+)-.*/3.\1/' | sort -V | head -1) || true
+[ -z "${PYTHON:-}" ] || versions=("$(python_version_of "$PYTHON")")
+failed=() tested=0
+for arch in "${ARCHES[@]}"; do
+    for version in "${versions[@]}"; do
+        tag="cp${version/./}"
+        wheel=$(ls -t "$ROOT"/dist/solvarinth_trainer-*-"$tag-$tag"-*manylinux_2_17_"$arch".whl 2>/dev/null | head -1) || true
+        [ -n "$wheel" ] || continue
+        tested=$((tested + 1))
+        start=$SECONDS
+        if [ "$arch" = "$HOST_ARCH" ]; then
+            say "the whole suite against $(basename "$wheel")"
+            native_run "$version" "$wheel" || failed+=("$(basename "$wheel")")
+        else
+            say "tests under emulation against $(basename "$wheel")"
+            emulated_run "$arch" "$version" "$wheel" || failed+=("$(basename "$wheel")")
+        fi
+        say "$(basename "$wheel"): $((SECONDS - start)) s"
+    done
+done
+[ "$tested" -gt 0 ] || die "no wheel in dist/ for ${ARCHES[*]}: run scripts/build_wheels.sh first"
+if [ ${#failed[@]} -gt 0 ]; then
+    printf 'FAILED: %s\n' "${failed[@]}" >&2
+    exit 1
+fi
