@@ -115,7 +115,7 @@ done
 
 versions=(3.12 3.13 3.14 3.15 3.16 3.17 3.18 3.19)
 # The oldest version with a wheel for another architecture runs EMULATED_TESTS, the rest the minimum.
-first_emulated=$(ls "$ROOT"/dist/solvarinth_trainer-*-cp3*-manylinux_2_17_*.whl 2>/dev/null |
+first_emulated=$(ls "$ROOT"/dist/solvarinth_trainer-*-cp3*manylinux_2_17_*.whl 2>/dev/null |
     grep -v "_$HOST_ARCH.whl" | sed -E 's/.*-cp3([0-9]+)-.*/3.\1/' | sort -V | head -1) || true
 [ -z "${PYTHON:-}" ] || versions=("$(python_version_of "$PYTHON")")
 failed=() tested=0
