@@ -121,6 +121,9 @@ run_step "reference-leak check on python3.14-dbg (amd64 sid root)" bash "$ROOT/s
 # The portable wheels as a user gets them: built, checked, installed into a fresh venv per
 # interpreter and tested where each runs (scripts/test_wheels.sh says how); aarch64 with --full.
 wheel_suite() {
+    # The roots whose interpreters build the wheels the machine's own lack, and configure and run
+    # the cross-built ones; build_wheels.sh uses those that are there.
+    [ "$wheel_arches" != all ] || ensure_root sid-arm64 arm64 sid "${SID_ARM64_PACKAGES[@]}" || return 1
     bash "$ROOT/scripts/build_wheels.sh" --arch "$wheel_arches" &&
         bash "$ROOT/scripts/test_wheels.sh" --arch "$wheel_arches" --junit "$logs/$step"
 }
