@@ -36,14 +36,10 @@ while [ $# -gt 0 ]; do
         *) die "usage: $0 [--arch x86_64|aarch64|all]" ;;
     esac
 done
-case "$ARCH" in
-    all) ARCHES=(x86_64 aarch64) ;;
-    x86_64|aarch64) ARCHES=("$ARCH") ;;
-    *) die "unknown --arch $ARCH (x86_64, aarch64 or all)" ;;
-esac
+arches=$(wheel_arches_of "$ARCH") || exit 1
+read -r -a ARCHES <<<"$arches"
 HOST_ARCH=$(uname -m)
 
-debian_root_of() { case "$1" in x86_64) echo sid-amd64 ;; aarch64) echo sid-arm64 ;; esac; }
 triplet_of() { echo "$1-linux-gnu"; }
 
 DIST="$ROOT/dist"

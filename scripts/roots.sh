@@ -27,6 +27,18 @@ ROOT_HOST_DIRS=(/opt/wheels /opt/pypi /opt/pypi-more)
 
 root_dir() { echo "$ROOTS_DIR/$1"; }
 
+# wheel_arches_of ARCH: the architectures a wheel script's --arch names ("all": both), on a line.
+wheel_arches_of() {
+    case "$1" in
+        all) echo x86_64 aarch64 ;;
+        x86_64 | aarch64) echo "$1" ;;
+        *) die "unknown --arch $1 (x86_64, aarch64 or all)" ;;
+    esac
+}
+
+# debian_root_of ARCH: the Debian root whose interpreters run on that architecture.
+debian_root_of() { case "$1" in x86_64) echo sid-amd64 ;; aarch64) echo sid-arm64 ;; esac; }
+
 # ensure_root NAME ARCH SUITE PACKAGE...: makes the root NAME when missing, installs the packages
 # it lacks, and readies the emulator for a foreign ARCH. Holds a lock, as other runs share roots.
 ensure_root() {
