@@ -3,9 +3,10 @@
     python3 bench/yaml_stream.py --core build/rel [--old-core OLD_BUILD] [--rounds 5] [--write]
 
 Builds bench/yaml_stream_driver.cpp against each core library given (the CMake build directory
-holding libsolvarinth_core.a, built with -DCMAKE_BUILD_TYPE=Release) and the system libyaml the
-core links. Every measurement is one fresh process; in each round the bare loop and each check
-run once on the input, in turn, and each figure is the median over the rounds. Ratios are of
+holding libsolvarinth_core.a, built with -DCMAKE_BUILD_TYPE=Release) and the libyaml that core
+was built with (the vendored static one, or the system's for a SOLVARINTH_SYSTEM_LIBS build).
+Every measurement is one fresh process; in each round the bare loop and each check run once on
+the input, in turn, and each figure is the median over the rounds. Ratios are of
 medians from the same run. --write puts the table into bench/results.md (section yaml-stream).
 """
 
@@ -28,10 +29,20 @@ import benchlib as bl  # noqa: E402
 MIB = 1 << 20
 
 
-def build_driver(core: Path, out: Path) -> Path:
+def yaml_library(core: Path) -> list[str]:
+    """The libyaml the core was built with: the vendored static one, or the system's."""
+    vendored = core / "libsolvarinth_yaml.a"
+    if vendored.exists():
+        return [str(vendored)]
     libs = subprocess.run(["pkg-config", "--libs", "yaml-0.1"], capture_output=True, text=True, check=True)
-    subprocess.run(["c++", "-std=c++20", "-O2", f"-I{ROOT / 'src'}", str(HERE / "yaml_stream_driver.cpp"),
-                    str(core / "libsolvarinth_core.a"), *libs.stdout.split(), "-o", str(out)], check=True)
+    return libs.stdout.split()
+
+
+def build_driver(core: Path, out: Path) -> Path:
+    headers = ROOT / "third_party" / "libyaml" / "include"
+    subprocess.run(["c++", "-std=c++20", "-O2", "-DYAML_DECLARE_STATIC", f"-I{ROOT / 'src'}", f"-I{headers}",
+                    str(HERE / "yaml_stream_driver.cpp"), str(core / "libsolvarinth_core.a"),
+                    *yaml_library(core), "-o", str(out)], check=True)
     return out
 
 
