@@ -203,6 +203,16 @@ def assert_no_children():
     pytest.fail(f"a child process was left behind (pid {pid})")
 
 
+def most_at_once(intervals):
+    """The largest number of (start, end) intervals running at the same moment."""
+    edges = sorted([(start, 1) for start, _ in intervals] + [(end, -1) for _, end in intervals])
+    running = peak = 0
+    for _, step in edges:
+        running += step
+        peak = max(peak, running)
+    return peak
+
+
 def run_python(code, **kwargs):
     """Runs code in a fresh interpreter of the same kind, returning the CompletedProcess."""
     return subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=60, **kwargs)

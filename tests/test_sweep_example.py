@@ -13,7 +13,7 @@ from pathlib import Path
 
 import pytest
 
-from conftest import assert_no_children
+from conftest import assert_no_children, most_at_once
 
 pytest.importorskip("distributed")
 
@@ -40,16 +40,6 @@ if __name__ == "__main__":  # the cluster's worker processes import this file ag
         elapsed = time.monotonic() - started
     print(json.dumps({"outcomes": outcomes, "elapsed": elapsed}))
 """
-
-
-def most_at_once(intervals):
-    """The largest number of (start, end) intervals running at the same moment."""
-    edges = sorted([(start, 1) for start, _ in intervals] + [(end, -1) for _, end in intervals])
-    running = peak = 0
-    for _, step in edges:
-        running += step
-        peak = max(peak, running)
-    return peak
 
 
 def test_sweep_on_a_local_cluster(fake_cargo, write_config, tmp_path, monkeypatch):

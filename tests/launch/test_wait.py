@@ -10,7 +10,7 @@ import time
 
 import pytest
 
-from conftest import assert_no_children
+from conftest import assert_no_children, most_at_once
 from solvarinth_trainer import train_from_config
 
 
@@ -31,16 +31,6 @@ def times(fake_cargo, tmp_path):
         return [tuple(map(float, line.split())) for line in path.read_text().splitlines()]
 
     return read
-
-
-def most_at_once(intervals):
-    """The largest number of (start, end) intervals running at the same moment."""
-    edges = sorted([(start, 1) for start, _ in intervals] + [(end, -1) for _, end in intervals])
-    running = peak = 0
-    for _, step in edges:
-        running += step
-        peak = max(peak, running)
-    return peak
 
 
 def test_another_thread_runs_during_the_wait(fake_cargo, config, times):
