@@ -74,13 +74,18 @@ std::uint64_t Builder::any_scalar(const yaml_event_t& e, bool anchored) {
             MappingKeys& keys = top().keys;
             if (!add_key(read.wrapper ? keys.add_structural(ids_.scalar(store_[at], read)) : keys.add_scalar_soon(read.value)))
                 return at;
-            if (keys.pending()) pending_ = &keys;
-            top().key_named = true;
-            top().key.assign(text);
+            name_key(top(), text);
         }
     }
     finish_child(Summary{});
     return at;
+}
+
+// A scalar key was recorded: its mapping may now have keys waiting, and its text names the entry.
+void Builder::name_key(Frame& f, std::string_view text) {
+    if (f.keys.pending()) pending_ = &f.keys;
+    f.key_named = true;
+    f.key.assign(text);
 }
 
 // The general path below with what cannot happen to such a scalar left out: no tag to read or
@@ -98,14 +103,9 @@ std::uint64_t Builder::inert_scalar(const yaml_event_t& e) {
     }
     const auto& s = e.data.scalar;
     const std::string_view text(reinterpret_cast<const char*>(s.value), s.length);
-    // What read_scalar gives an untagged scalar, without the wrapper and error it cannot have.
-    Scalar value;
-    if (s.style == YAML_PLAIN_SCALAR_STYLE) value = resolve_plain(text);
-    else value.text = text;
-    if (!add_key(f.keys.add_scalar_soon(value))) return kNotStored;
-    if (f.keys.pending()) pending_ = &f.keys;
-    f.key_named = true;
-    f.key.assign(text);
+    if (!add_key(f.keys.add_scalar_soon(resolve_untagged(text, s.style == YAML_PLAIN_SCALAR_STYLE))))
+        return kNotStored;
+    name_key(f, text);
     f.at_value = true;
     return kNotStored;
 }

@@ -83,6 +83,7 @@ private:
     bool add_key(std::optional<std::string> repeated);
     bool settle();
     std::uint64_t inert_scalar(const yaml_event_t& e);
+    void name_key(Frame& f, std::string_view text);
     std::uint64_t any_scalar(const yaml_event_t& e, bool anchored);
     std::uint64_t keep_scalar(const yaml_event_t& e, std::uint32_t tag, bool anchored);
     std::optional<std::string> alias_key(std::uint64_t target);

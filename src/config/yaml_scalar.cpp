@@ -265,7 +265,7 @@ ScalarRead read_scalar(const Store& store, const Event& scalar) {
 
 ScalarRead read_scalar(std::string_view text, bool plain, const Tag* tag) {
     ScalarRead out;
-    const Scalar untagged = plain ? resolve_plain(text) : string(text);
+    const Scalar untagged = resolve_untagged(text, plain);
     if (!tag) {
         out.value = untagged;
         return out;

@@ -27,6 +27,15 @@ struct Scalar {
 // A plain untagged scalar: null, boolean, integer, float, or else a string.
 Scalar resolve_plain(std::string_view text);
 
+// An untagged scalar: a plain one resolved, any other style a string. Inline: most scalars of a
+// large document come through here.
+inline Scalar resolve_untagged(std::string_view text, bool plain) {
+    if (plain) return resolve_plain(text);
+    Scalar value;
+    value.text = text;
+    return value;
+}
+
 // The scalar's value under a core tag (Bool, Int, Float, Null), or nothing when the text is not
 // a value of that kind.
 std::optional<Scalar> resolve_core(TagClass tag, std::string_view text);

@@ -18,7 +18,6 @@ CHECKED_IN = ROOT / "src" / "common" / "escape_table.inc"
 SIMPLE = {0: "\\0", 9: "\\t", 10: "\\n", 13: "\\r", 0x22: '\\"', 0x5C: "\\\\"}
 
 
-
 def table_version():
     """The Unicode version the checked-in table was generated from, as it records it."""
     return re.search(r'UNICODE_VERSION "([^"]+)"', CHECKED_IN.read_text(encoding="utf-8"))[1]
@@ -36,10 +35,11 @@ def data_version():
 
 # The table is compared with the data it was made from: other data (a newer Debian's, say) would
 # mark the new characters of its version as differences, not faults.
+TABLE_VERSION, DATA_VERSION = table_version(), data_version()
 needs_ucd = pytest.mark.skipif(
-    data_version() != table_version(),
-    reason=f"the table is of Unicode {table_version()}, the system's unicode-data is "
-           + (f"of Unicode {data_version()}" if data_version() else "not installed"))
+    DATA_VERSION != TABLE_VERSION,
+    reason=f"the table is of Unicode {TABLE_VERSION}, the system's unicode-data is "
+           + (f"of Unicode {DATA_VERSION}" if DATA_VERSION else "not installed"))
 
 
 def escaped_by_definition():
@@ -73,9 +73,9 @@ def test_checked_in_table_is_what_the_generator_writes():
 
 def test_generator_reads_grapheme_extend_among_properties_with_values():
     # Data files from Unicode 15.1 on list enumerated properties with a third field.
-    spec = importlib.util.spec_from_file_location("gen_unicode_table", GENERATOR)
-    generator = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(generator)
+    found = importlib.util.spec_from_file_location("gen_unicode_table", GENERATOR)
+    generator = importlib.util.module_from_spec(found)
+    found.loader.exec_module(generator)
     derived = ("094D          ; InCB; Linker # Mn       DEVANAGARI SIGN VIRAMA\n"
                "0300..036F    ; Grapheme_Extend # Mn [112] COMBINING GRAVE ACCENT..\n"
                "0903          ; InCB; Extend\n")
