@@ -179,7 +179,9 @@ Scalar resolve_plain(std::string_view text) {
     // or the first letter of a null or boolean word; most keys start otherwise.
     const char first = text[0];
     if (!is_digit(first) && first != '+' && first != '-' && first != '.') {
-        if (std::string_view("~nNtTfF").find(first) == std::string_view::npos) return string(text);
+        // A test per letter: a find in "~nNtTfF" would cost a library call for most keys.
+        const char lower = static_cast<char>(first | 0x20);
+        if (first != '~' && lower != 'n' && lower != 't' && lower != 'f') return string(text);
         if (is_null_word(text)) return null();
         if (auto b = parse_bool(text)) return boolean(*b);
         return string(text);
