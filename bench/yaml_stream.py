@@ -6,8 +6,8 @@ Builds bench/yaml_stream_driver.cpp against each core library given (the CMake b
 holding libsolvarinth_core.a, built with -DCMAKE_BUILD_TYPE=Release) and the libyaml that core
 was built with (the vendored static one, or the system's for a SOLVARINTH_SYSTEM_LIBS build).
 Every measurement is one fresh process; in each round the bare loop and each check run once on
-the input, in turn, and each figure is the median over the rounds. Ratios are of
-medians from the same run. --write puts the table into bench/results.md (section yaml-stream).
+the input, in turn. Speeds are ratios from the same run, of the medians over the rounds and of
+the least times. --write puts the table into bench/results.md (section yaml-stream).
 """
 
 from __future__ import annotations
