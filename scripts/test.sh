@@ -1,34 +1,36 @@
 #!/usr/bin/env bash
-# Sets everything up and runs every test: the module's pytest suite and a stub check on each
-# CPython >= 3.12 found (or only $PYTHON) and on Debian sid's 3.14 and 3.15 in a Debian root, the
+# Sets everything up and runs every test: the module's pytest suite built from the checkout, the
 # suite once against the system's libyaml and RapidJSON, the C++ unit tests of the Python-free
 # core, the example trainer's own tests, the suite once more under ASan + UBSan, a reference-leak
-# check on a debug interpreter, the whole suite against each portable wheel installed into a fresh
-# venv, an sdist built from source, and the sdist built in a root that has a compiler only. Exits
-# non-zero on any failure, and ends with one "total: N passed, N failed" line over everything,
-# added up from the JUnit reports of the steps.
+# check on a debug interpreter, the whole suite and a stub check against each portable wheel
+# installed into a fresh venv (one per CPython >= 3.12 found here or in the Debian root sid-amd64,
+# which adds 3.14 and 3.15; with $PYTHON set, that version only), an sdist built from source, and
+# the sdist built in a root that has a compiler only. Exits non-zero on any failure, and ends with one "total: N passed, N
+# failed" line over everything, added up from the JUnit reports of the steps.
 #
 #     scripts/test.sh            # the quicker set, for working on the module
 #     scripts/test.sh --full     # everything: what CI runs
 #
-# --full adds the aarch64 wheels (cross-built, tested under qemu-user: about half an hour on a
-# 2-core machine), the suite under ASan + UBSan, the build on the system's libraries and the sdist
-# in a root that has a compiler only.
+# --full adds the aarch64 wheels (cross-built, tested under qemu-user: a quarter of an hour of
+# one core, so they run in the background beside the other steps), the suite under ASan + UBSan,
+# the build on the system's libraries and the sdist in a root that has a compiler only.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 source "$ROOT/scripts/roots.sh"
 
-wheel_arches=$(uname -m) full=0
+full=0
 case "${1:-}" in
     "") ;;
-    --full) wheel_arches=all full=1 ;;
+    --full) full=1 ;;
     *) die "usage: $0 [--full]" ;;
 esac
 
 # Inside the checkout, so that the steps that run in a Debian root can write their reports here too.
 mkdir -p "$ROOT/build"
 logs=$(mktemp -d "$ROOT/build/test-logs.XXXXXX")
-trap 'rm -rf "$logs"' EXIT
+# Steps still running in the background when this script stops early end with it.
+background=()
+trap 'for entry in "${background[@]}"; do kill -- "-${entry%%:*}" 2>/dev/null; done; rm -rf "$logs"' EXIT
 failed=()
 step=1
 
@@ -50,32 +52,65 @@ ensure_system_packages doctest-dev    # the core unit tests' framework (CMake's 
 ensure_cargo
 load_pythons
 
-# The pre-commit hook test builds this checkout from source in a hook environment twice (about
-# 90 s): one run on the first interpreter says what it has to say.
-once_only=()
-for python in "${pythons[@]}"; do
-    venv_python=$(venv_with_module "$python" test,examples)   # examples: the Dask recipe's test
-    version=$(python_version_of "$venv_python")
-    run_step "pytest on Python $version" \
-        "$venv_python" -m pytest -q -p no:cacheprovider --junitxml="$logs/$step.xml" "${once_only[@]}" "$ROOT/tests"
-    once_only=(--ignore "$ROOT/tests/cli/test_pre_commit_hook.py")
-    "$venv_python" -m pip install -q mypy >&2 || die "could not install mypy"
-    run_step "stubs against the built module on Python $version" \
-        "$venv_python" -m mypy.stubtest solvarinth_trainer
-done
+# run_step_in_background NAME COMMAND...: the same, but the step runs beside the ones that
+# follow, its output kept until finish_background_steps shows it with its outcome.
+# Its own process group (setsid), which the EXIT trap can end as a whole.
+run_step_in_background() {
+    local name=$1
+    shift
+    say "$name: started in the background"
+    setsid -w bash -c '"${@:2}" >"$1.log" 2>&1; echo $? >"$1.exit"' _ "$logs/$step" "$@" &
+    background+=("$!:$step:$name")
+    step=$((step + 1))
+}
 
-# Debian sid's interpreters, which the host lacks, in a Debian root: each builds the module from
-# this checkout into its own venv there, then the whole suite and the stub check run.
-build_root=(sid-amd64 amd64 sid "${SID_AMD64_PACKAGES[@]}")
-ensure_root "${build_root[@]}"
-for python in "${ROOT_PYTHONS[@]}"; do
-    root_python=$(root_venv_with_module "${build_root[0]}" "$python") || exit 1
-    run_step "pytest on Debian's $python in the root ${build_root[0]}" in_root "${build_root[0]}" \
-        "$root_python" -m pytest -q -p no:cacheprovider --junitxml="$logs/$step.xml" "${once_only[@]}" "$ROOT/tests"
-    in_root "${build_root[0]}" "$root_python" -m pip install -q mypy >&2 || die "could not install mypy in the root"
-    run_step "stubs against the built module on Debian's $python in the root ${build_root[0]}" \
-        in_root "${build_root[0]}" "$root_python" -m mypy.stubtest solvarinth_trainer
-done
+finish_background_steps() {
+    local entry pid number name status
+    for entry in "${background[@]}"; do
+        IFS=: read -r pid number name <<<"$entry"
+        wait "$pid" || true
+        background=("${background[@]:1}")
+        say "$name (ran in the background)"
+        cat "$logs/$number.log" >&2
+        status=passed
+        [ "$(cat "$logs/$number.exit" 2>/dev/null)" = 0 ] || { status=failed; failed+=("$name"); }
+        echo "$status" >"$logs/$number.status"
+    done
+}
+
+ensure_system_packages unicode-data   # its data files are what the Unicode table is tested against
+ensure_system_packages doctest-dev    # the core unit tests' framework (CMake's find_package(doctest))
+# The example trainer's tests and the end-to-end pytest need a real cargo.
+ensure_cargo
+load_pythons
+# Debian sid's interpreters, which the host lacks (their wheels are built and tested there), the
+# debug interpreter and the compiler-only build.
+ensure_root sid-amd64 amd64 sid "${SID_AMD64_PACKAGES[@]}"
+
+# (full) The aarch64 wheels first, so that their tests under emulation, the longest step by far,
+# run beside everything else.
+aarch64_wheels() {
+    ensure_root sid-arm64 arm64 sid "${SID_ARM64_PACKAGES[@]}" && bash "$ROOT/scripts/build_wheels.sh" --arch aarch64
+}
+if [ "$full" = 1 ]; then
+    run_step "the aarch64 wheels, cross-built" aarch64_wheels
+    if [ "$(cat "$logs/$((step - 1)).status")" = passed ]; then
+        run_step_in_background "the aarch64 wheels, each installed into its root's venv and tested under emulation" \
+            bash "$ROOT/scripts/test_wheels.sh" --arch aarch64 --junit "$logs/$step"
+    fi
+fi
+
+# The suite against a build from the checkout, once: every version's wheel runs it again below.
+# Here also the pre-commit hook test, which builds this checkout in a hook environment, and the
+# Dask recipe's (the examples extra).
+venv_python=$(venv_with_module "${pythons[0]}" test,examples)
+version=$(python_version_of "$venv_python")
+run_step "pytest on Python $version, the module built from the checkout" \
+    "$venv_python" -m pytest -q -p no:cacheprovider --junitxml="$logs/$step.xml" "$ROOT/tests"
+"$venv_python" -m pip install -q mypy >&2 || die "could not install mypy"
+run_step "stubs against the built module on Python $version" \
+    "$venv_python" -m mypy.stubtest solvarinth_trainer
+once_only=(--ignore "$ROOT/tests/cli/test_pre_commit_hook.py")
 
 # Built once on the first interpreter against the system's libyaml and RapidJSON, as a
 # distribution would build it, so that the option for them stays tested.
@@ -120,14 +155,12 @@ fi
 # sid root, every outcome kind in repeated batches, as CPython's -R runs judge them.
 run_step "reference-leak check on python3.14-dbg (amd64 sid root)" bash "$ROOT/scripts/refleak.sh"
 
-# The portable wheels as a user gets them: built, checked, installed into a fresh venv per
-# interpreter and tested where each runs (scripts/test_wheels.sh says how); aarch64 with --full.
+# The portable wheels of this machine's architecture as a user gets them: built, checked,
+# installed into a fresh venv per interpreter (this machine's and the root's) and tested there,
+# the stubs checked against each (scripts/test_wheels.sh says how).
 wheel_suite() {
-    # The roots whose interpreters build the wheels the machine's own lack, and configure and run
-    # the cross-built ones; build_wheels.sh uses those that are there.
-    [ "$wheel_arches" != all ] || ensure_root sid-arm64 arm64 sid "${SID_ARM64_PACKAGES[@]}" || return 1
-    bash "$ROOT/scripts/build_wheels.sh" --arch "$wheel_arches" &&
-        bash "$ROOT/scripts/test_wheels.sh" --arch "$wheel_arches" --junit "$logs/$step"
+    bash "$ROOT/scripts/build_wheels.sh" --arch "$(uname -m)" &&
+        bash "$ROOT/scripts/test_wheels.sh" --arch "$(uname -m)" --junit "$logs/$step"
 }
 run_step "portable wheels, each installed into a fresh venv and tested" wheel_suite
 
@@ -137,6 +170,7 @@ run_step "sdist, built from source into a fresh venv" \
 [ "$full" = 0 ] || run_step "sdist, built in a Debian root that has a compiler only, and the whole suite there" \
     bash "$ROOT/scripts/check_sdist_in_root.sh" --junitxml="$logs/$step.xml" "${once_only[@]}"
 
+finish_background_steps
 "${pythons[0]}" "$ROOT/scripts/summarize_junit.py" "$logs"
 if [ ${#failed[@]} -gt 0 ]; then
     printf 'FAILED: %s\n' "${failed[@]}" >&2
