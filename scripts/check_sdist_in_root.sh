@@ -15,7 +15,8 @@ for found in /usr/include/yaml.h /usr/include/rapidjson; do
 done
 
 load_pythons
-host_python=$(make_venv "${pythons[0]}" "py$(python_version_of "${pythons[0]}")") || exit 1
+# A venv of its own: the test command runs this beside steps that install into the others.
+host_python=$(make_venv "${pythons[0]}" sdist-build) || exit 1
 "$host_python" -m pip install -q build >&2 || die "could not install build"
 work=$(mktemp -d "$root/tmp/sdist-check.XXXXXX")
 trap 'rm -rf "$work"' EXIT

@@ -38,19 +38,14 @@ step=1
 # number of the step about to run: its command writes its JUnit reports to $logs/$step.xml, or to
 # $logs/$step-*.xml when it has several (summarize_junit.py).
 run_step() {
-    local name=$1 status=passed
+    local name=$1 status=passed start=$SECONDS
     shift
     say "$name"
     "$@" || { status=failed; failed+=("$name"); }
     echo "$status" >"$logs/$step.status"
+    say "$status in $((SECONDS - start)) s: $name"
     step=$((step + 1))
 }
-
-ensure_system_packages unicode-data   # its data files are what the Unicode table is tested against
-ensure_system_packages doctest-dev    # the core unit tests' framework (CMake's find_package(doctest))
-# The example trainer's tests and the end-to-end pytest need a real cargo.
-ensure_cargo
-load_pythons
 
 # run_step_in_background NAME COMMAND...: the same, but the step runs beside the ones that
 # follow, its output kept until finish_background_steps shows it with its outcome.
@@ -59,7 +54,8 @@ run_step_in_background() {
     local name=$1
     shift
     say "$name: started in the background"
-    setsid -w bash -c '"${@:2}" >"$1.log" 2>&1; echo $? >"$1.exit"' _ "$logs/$step" "$@" &
+    setsid -w bash -c 'start=$SECONDS; "${@:2}" >"$1.log" 2>&1; echo $? >"$1.exit"; echo $((SECONDS - start)) >"$1.time"' \
+        _ "$logs/$step" "$@" &
     background+=("$!:$step:$name")
     step=$((step + 1))
 }
@@ -75,6 +71,7 @@ finish_background_steps() {
         status=passed
         [ "$(cat "$logs/$number.exit" 2>/dev/null)" = 0 ] || { status=failed; failed+=("$name"); }
         echo "$status" >"$logs/$number.status"
+        say "$status in $(cat "$logs/$number.time" 2>/dev/null) s: $name"
     done
 }
 
@@ -100,17 +97,23 @@ if [ "$full" = 1 ]; then
     fi
 fi
 
-# The suite against a build from the checkout, once: every version's wheel runs it again below.
-# Here also the pre-commit hook test, which builds this checkout in a hook environment, and the
-# Dask recipe's (the examples extra).
+# The suite against a build from the checkout, with the pre-commit hook test (it builds this
+# checkout in a hook environment) and the Dask recipe's (the examples extra). With --full only
+# those two: the builds from the checkout on the system's libraries and under ASan + UBSan run
+# the rest below, and every version's wheel the whole suite.
 venv_python=$(venv_with_module "${pythons[0]}" test,examples)
 version=$(python_version_of "$venv_python")
+source_tests=("$ROOT/tests")
+[ "$full" = 0 ] || source_tests=("$ROOT/tests/cli/test_pre_commit_hook.py" "$ROOT/tests/test_sweep_example.py")
 run_step "pytest on Python $version, the module built from the checkout" \
-    "$venv_python" -m pytest -q -p no:cacheprovider --junitxml="$logs/$step.xml" "$ROOT/tests"
+    "$venv_python" -m pytest -q -p no:cacheprovider --junitxml="$logs/$step.xml" "${source_tests[@]}"
 "$venv_python" -m pip install -q mypy >&2 || die "could not install mypy"
 run_step "stubs against the built module on Python $version" \
     "$venv_python" -m mypy.stubtest solvarinth_trainer
 once_only=(--ignore "$ROOT/tests/cli/test_pre_commit_hook.py")
+# (full) Also beside the rest, on its own: it needs nothing from the steps here.
+[ "$full" = 0 ] || run_step_in_background "sdist, built in a Debian root that has a compiler only, and the whole suite there" \
+    bash "$ROOT/scripts/check_sdist_in_root.sh" --junitxml="$logs/$step.xml" "${once_only[@]}"
 
 # Built once on the first interpreter against the system's libyaml and RapidJSON, as a
 # distribution would build it, so that the option for them stays tested.
@@ -167,8 +170,6 @@ run_step "portable wheels, each installed into a fresh venv and tested" wheel_su
 run_step "sdist, built from source into a fresh venv" \
     "$venv_python" "$ROOT/scripts/check_dist.py" "$ROOT"
 
-[ "$full" = 0 ] || run_step "sdist, built in a Debian root that has a compiler only, and the whole suite there" \
-    bash "$ROOT/scripts/check_sdist_in_root.sh" --junitxml="$logs/$step.xml" "${once_only[@]}"
 
 finish_background_steps
 "${pythons[0]}" "$ROOT/scripts/summarize_junit.py" "$logs"

@@ -44,7 +44,8 @@ def aarch64_cc():
     """A C cross compiler for aarch64 with glibc 2.17: zig (on PATH, or the static binary of the
     ziglang package scripts/build_wheels.sh installs), else Debian's gcc-aarch64-linux-gnu. None if
     there is none."""
-    tools = ROOT / ".venv" / "wheel-tools"
+    cache = os.environ.get("SOLVARINTH_CACHE") or Path.home() / ".cache" / "solvarinth-trainer"
+    tools = Path(cache) / "wheel-tools" / "venv"
     for zig in (shutil.which("zig"), *sorted(tools.glob("lib/python3*/site-packages/ziglang/zig"))):
         if zig and os.access(zig, os.X_OK):
             return [str(zig), "cc", "-target", "aarch64-linux-gnu.2.17"]
