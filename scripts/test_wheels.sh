@@ -24,9 +24,9 @@ source "$ROOT/scripts/roots.sh"
 # figures qemu distorts), the notebook test (a Jupyter kernel, timing), the wait tests (signal
 # timing), the pre-commit, packaging and example-trainer tests (they build or audit from source).
 EMULATED_TESTS=(tests/launch/test_launch.py tests/config tests/cli/test_check_command.py tests/module tests/common)
-# Left out of both under emulation (five of its ten minutes): the property tests, whose hundreds
-# of generated documents exercise the same code as the tables do, at about a second each there,
-# and the tests that judge the process's memory by its RSS, which qemu distorts.
+# Left out of those under emulation (by pytest's durations, five of their ten minutes there): the
+# property tests, whose hundreds of generated documents exercise the code the tables do, at about
+# a second each, and the tests that judge the process's memory by its RSS, which qemu distorts.
 EMULATED_DESELECT=(tests/config/test_yaml.py::test_matches_reference_model
     tests/cli/test_check_command.py::test_agrees_with_the_module_on_generated_documents
     tests/config/test_yaml_stream.py::test_memory_stays_near_the_text_size
