@@ -1,5 +1,5 @@
-// The keys of one open mapping, for finding a repeated key: scalar keys packed into a few bytes
-// each and found by a hash of their value, collection and tagged keys by their identity number.
+// The keys of one open mapping, for finding a repeated key: each packed into a few bytes and found
+// by a keyed hash of its value, scalars by value, collection and tagged keys by identity number.
 #pragma once
 
 #include <compare>
@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
+#include "config/yaml_arena.hpp"
 #include "config/yaml_scalar.hpp"
 
 namespace solvarinth::config::yaml {
@@ -63,39 +63,47 @@ public:
     void clear() noexcept;
 
 private:
+    // A recorded key: a scalar's value, or the identity number of a collection or tagged key.
+    struct Entry {
+        bool structural = false;
+        std::uint32_t id = 0;
+        Scalar value;
+    };
+
     static constexpr std::size_t kLinear = 8;
     // Keys judged late: each slot fetch has the parsing of this many keys and values to arrive.
     static constexpr std::size_t kPending = 8;
-    static constexpr std::uint32_t kEmpty = UINT32_MAX;
+    static constexpr std::uint64_t kEmpty = Arena::kNoRef;
 
-    // Six bytes: a reference split in halves, and high bits of the key's hash so that most
-    // probes need not look at the entry.
+    // Six bytes: an arena reference and the top 8 bits of the key's hash, so that most probes
+    // need not look at the entry. All bits set: empty.
     struct Slot {
-        std::uint16_t tag;
         std::uint16_t low;
-        std::uint16_t high;
+        std::uint16_t mid;
+        std::uint16_t top;  // the hash byte, then the reference's top 8 bits
 
-        std::uint32_t ref() const { return std::uint32_t{high} << 16 | low; }
+        std::uint64_t ref() const { return std::uint64_t{top & 0xFFu} << 32 | std::uint64_t{mid} << 16 | low; }
+        std::uint8_t tag() const { return static_cast<std::uint8_t>(top >> 8); }
+        static Slot make(std::uint64_t hash, std::uint64_t ref);
     };
+    static_assert(sizeof(Slot) == 6);
+    static_assert(Arena::kOffsetBits + Arena::kBlockBits == 40, "a reference fills the slot's 40 bits");
 
-    std::uint32_t append(const Scalar& key);
-    const char* at(std::uint32_t ref) const { return chunks_[ref >> 20].get() + (ref & 0xFFFFF); }
-    Scalar value_at(std::uint32_t ref) const;
+    std::uint64_t append(const Entry& key);
+    Entry entry_at(std::uint64_t ref) const;
     // The entry at p; p moves past it.
-    static Scalar decode(const char*& p);
-    char* reserve(std::size_t bytes);
-    std::optional<std::string> find_or_index(std::uint32_t hash, std::uint32_t ref);
-    void index(std::uint32_t hash, std::uint32_t ref);
+    static Entry decode(const char*& p);
+    std::optional<std::string> add(const Entry& key);
+    std::optional<std::string> add_soon(const Entry& key);
+    std::optional<std::string> find_or_index(std::uint64_t hash, std::uint64_t ref);
+    void index(std::uint64_t hash, std::uint64_t ref);
     void grow();
     static Slot* allocate_slots(std::size_t count);
 
-    // Entries: a kind byte, then the magnitude or bits of a number, or a size and the bytes of a
-    // text. An entry never spans blocks; a reference is the block's number and the offset.
-    std::vector<std::unique_ptr<char[]>> chunks_;
-    std::vector<std::size_t> filled_;  // bytes used in each block but the last
-    std::size_t used_ = 0;      // in the last block
-    std::size_t capacity_ = 0;  // of the last block
-    std::uint32_t small_[kLinear] = {};
+    // Entries: a head byte, then the magnitude or bits of a number, an identity number, or a
+    // sized text. An entry never spans blocks.
+    Arena entries_;
+    std::uint64_t small_[kLinear] = {};
     std::size_t count_ = 0;
     // Open addressing once past kLinear keys: a power of two in size, at most half full.
     struct FreeSlots {
@@ -103,13 +111,12 @@ private:
     };
     std::unique_ptr<Slot[], FreeSlots> slots_;
     std::size_t slot_count_ = 0;
-    std::set<std::uint32_t> structural_;
     std::optional<std::string> settle_oldest();
     // The waiting keys, a ring: oldest at first_, waiting_ of them.
     std::size_t first_ = 0;
     std::size_t waiting_ = 0;
-    std::uint32_t pending_hash_[kPending] = {};
-    std::uint32_t pending_ref_[kPending] = {};
+    std::uint64_t pending_hash_[kPending] = {};
+    std::uint64_t pending_ref_[kPending] = {};
 };
 
 }  // namespace solvarinth::config::yaml
