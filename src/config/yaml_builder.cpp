@@ -40,6 +40,11 @@ void Builder::finish_child(const Summary& s) {
     else ++f.index;
 }
 
+// A child of an identifying collection is complete with this identity.
+void Builder::identified(std::uint32_t id) {
+    if (identifying_ > 0) child_ids_.push_back(id);
+}
+
 bool Builder::add_key(std::optional<std::string> repeated) {
     if (!repeated) return true;
     fail_at(depth_ - 1, top().mark, *repeated);
@@ -55,27 +60,29 @@ std::uint64_t Builder::any_scalar(const yaml_event_t& e, bool anchored) {
     const Tag* tag = tag_id == 0 ? nullptr : &store_.tag_at(tag_id);
     const Role r = role();
     child_starts();
-    // A key under a local tag is compared through its identity, which reads the kept event.
-    const bool keep = keeping_ > 0 || anchored || (r == Role::Key && tag && tag->kind == TagClass::Local);
+    const bool keep = keeping_ > 0 || anchored;
     std::uint64_t at = kNotStored;
     if (keep) {
         const auto flags = static_cast<std::uint8_t>((plain ? kPlain : 0) | (anchored ? kAliased : 0));
         at = store_.add_scalar(text, to_mark(e.start_mark), tag_id, flags);
     }
     if (anchored) aliases_.built(at, Summary{});
-    // Only a tag can make a value fail, so untagged values need no reading.
-    if (r == Role::Key || tag) {
+    // Only a tag can make a value fail, so untagged values need no reading but for a key's sake.
+    if (r == Role::Key || tag || identifying_ > 0) {
         const ScalarRead read = read_scalar(text, plain, tag);
         if (read.error) {
             fail_at(depth_, to_mark(e.start_mark), *read.error);
             return at;
         }
+        // A key under a local tag is compared through its identity.
+        const bool needs_id = identifying_ > 0 || (r == Role::Key && read.wrapper);
+        const std::uint32_t id = needs_id ? ids_.scalar(read, tag_id) : 0;
         if (r == Role::Key) {
             MappingKeys& keys = top().keys;
-            if (!add_key(read.wrapper ? keys.add_structural(ids_.scalar(store_[at], read)) : keys.add_scalar_soon(read.value)))
-                return at;
+            if (!add_key(read.wrapper ? keys.add_structural(id) : keys.add_scalar_soon(read.value))) return at;
             name_key(top(), text);
         }
+        identified(id);
     }
     finish_child(Summary{});
     return at;
@@ -127,8 +134,8 @@ std::uint64_t Builder::start(const yaml_event_t& e, bool mapping, bool anchored)
     }
     const Role r = role();
     child_starts();
-    // An anchored node may be walked again for an alias; a collection key is read for its identity.
-    const bool opens = keeping_ == 0 && (anchored || r == Role::Key);
+    // An anchored node may be walked again for an alias.
+    const bool opens = keeping_ == 0 && anchored;
     if (opens) ++keeping_;
     std::uint64_t at = kNotStored;
     if (keeping_ > 0)
@@ -146,6 +153,11 @@ std::uint64_t Builder::start(const yaml_event_t& e, bool mapping, bool anchored)
     f.mark = mark;
     f.index = 0;
     f.level = Level{at, kNotStored, Summary{}};
+    // A collection key is compared by identity, built from its children's as they complete.
+    f.identify = r == Role::Key || identifying_ > 0;
+    f.tag = tag_id;
+    f.ids_from = child_ids_.size();
+    if (f.identify) ++identifying_;
     return at;
 }
 
@@ -157,15 +169,24 @@ void Builder::end(const yaml_event_t& e) {
     ++s.height;
     if (f.anchored) aliases_.built(f.level.stored, s);
     if (f.opens_region) --keeping_;
+    std::uint32_t id = 0;
+    if (f.identify) {
+        std::uint32_t* children = child_ids_.data() + f.ids_from;
+        const std::size_t count = child_ids_.size() - f.ids_from;
+        id = f.mapping ? ids_.mapping(children, count, f.tag) : ids_.sequence(children, count, f.tag);
+        child_ids_.resize(f.ids_from);
+        --identifying_;
+        if (f.anchored) ids_.remember(f.level.stored, store_.size(), id);
+    }
     const bool was_key = f.is_key;
-    std::size_t at = f.level.stored;
     // The keys of a closed mapping can no longer repeat.
     f.keys.clear();
     --depth_;
     if (was_key) {
-        if (!add_key(top().keys.add_structural(ids_.of(at)))) return;
+        if (!add_key(top().keys.add_structural(id))) return;
         top().key_named = false;
     }
+    identified(id);
     finish_child(s);
 }
 
@@ -181,6 +202,7 @@ void Builder::alias(const yaml_event_t& e, std::uint64_t target) {
         if (!add_key(alias_key(target))) return;
         top().key_named = false;
     }
+    if (identifying_ > 0) identified(ids_.target(target));
     finish_child(out);
 }
 
@@ -191,7 +213,7 @@ std::optional<std::string> Builder::alias_key(std::uint64_t target) {
     if (named.kind != EventKind::Scalar) return keys.add_structural(ids_.target(target));
     const ScalarRead read = read_scalar(store_, named);
     if (!read.wrapper) return keys.add_scalar(read.value);
-    return keys.add_structural(ids_.scalar(named, read));
+    return keys.add_structural(ids_.scalar(read, named.tag));
 }
 
 std::vector<Level> Builder::open_levels() const {

@@ -39,7 +39,7 @@ public:
         // fail but as a repeated key, changes nothing a failure message reads and is stored
         // nowhere: the keys waiting in its mapping may be judged after it, and a key of that
         // kind joins them. Most scalars are of this kind; the test is inline for them.
-        if (!e.data.scalar.tag && !anchored && keeping_ == 0 && depth_ > 0 &&
+        if (!e.data.scalar.tag && !anchored && keeping_ == 0 && identifying_ == 0 && depth_ > 0 &&
             (!pending_ || pending_ == &frames_[depth_ - 1].keys))
             return inert_scalar(e);
         return any_scalar(e, anchored);
@@ -67,6 +67,9 @@ private:
         bool opens_region = false;  // the outermost kept collection of a run of kept events
         bool at_value = false;      // mapping: the next node is an entry's value
         bool key_named = false;     // mapping: the entry's key is a scalar, whose text names it
+        bool identify = false;      // a key or inside one: its identity is built from its children's
+        std::uint32_t tag = 0;      // its tag's number, 0 for none
+        std::size_t ids_from = 0;   // identify: where its children's identities start in child_ids_
         std::uint32_t budget = 0;   // left for its children
         Mark mark;
         std::size_t index = 0;      // sequence: the element being built
@@ -80,12 +83,12 @@ private:
     Frame& top() { return frames_[depth_ - 1]; }
     void child_starts();
     void finish_child(const Summary& s);
+    void identified(std::uint32_t id);
     bool add_key(std::optional<std::string> repeated);
     bool settle();
     std::uint64_t inert_scalar(const yaml_event_t& e);
     void name_key(Frame& f, std::string_view text);
     std::uint64_t any_scalar(const yaml_event_t& e, bool anchored);
-    std::uint64_t keep_scalar(const yaml_event_t& e, std::uint32_t tag, bool anchored);
     std::optional<std::string> alias_key(std::uint64_t target);
     std::vector<Level> open_levels() const;
     std::string render(std::size_t frames) const;
@@ -99,7 +102,10 @@ private:
     // The open collections, outermost first; frames past depth_ stay for reuse.
     std::vector<Frame> frames_;
     std::size_t depth_ = 0;
-    std::size_t keeping_ = 0;  // open collections that started a run of kept events
+    std::size_t keeping_ = 0;      // open collections that started a run of kept events
+    std::size_t identifying_ = 0;  // open collections whose identity is being built
+    // The identities of the completed children of the open identifying collections, in order.
+    std::vector<std::uint32_t> child_ids_;
     bool complete_ = false;
     // The keys of the innermost mapping when scalar keys of it are still to be compared.
     MappingKeys* pending_ = nullptr;

@@ -1,150 +1,200 @@
 // Key identity by hash-consing: a node's identity is looked up from its kind, its scalar value
 // or its children's identities, so structural equality never recurses into the children again.
+// The table is under the keyed hash, so no text can be crafted to make its lookups slow.
 #include "config/yaml_identity.hpp"
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <limits>
+#include <utility>
 
 #include "common/fault.hpp"
+#include "config/keyed_hash.hpp"
+#include "config/yaml_arena.hpp"
 #include "config/yaml_keys.hpp"
 
 namespace solvarinth::config::yaml {
+namespace {
 
-std::uint32_t Identities::of(std::size_t& pos) {
-    const std::size_t at = pos;
-    const Event& e = store_[pos++];
-    std::uint32_t id;
-    switch (e.kind) {
-        case EventKind::Void:
-            id = intern(Node{});
-            break;
-        case EventKind::Alias:
-            return target(e.payload);
-        case EventKind::Scalar:
-            id = scalar(e, read_scalar(store_, e));
-            break;
-        case EventKind::SequenceStart:
-            id = wrap(e.tag, sequence(pos));
-            break;
-        case EventKind::MappingStart:
-            id = wrap(e.tag, mapping(pos));
-            break;
-        default:
-            fatal("YAML identity taken at the end of a collection");
-    }
-    if (e.flags & kAliased) aliased_.emplace(at, id);
-    return id;
+constexpr std::uint32_t kNoNode = std::numeric_limits<std::uint32_t>::max();
+// Hash domains of the node kinds that are not scalars (a scalar's is its kind and flag, below 16).
+constexpr std::uint64_t kSequenceDomain = 0x100;
+constexpr std::uint64_t kMappingDomain = 0x101;
+constexpr std::uint64_t kTaggedDomain = 0x102;
+
+std::uint64_t scalar_domain(ScalarKind kind, bool flag) {
+    return static_cast<std::uint64_t>(kind) << 1 | (flag ? 1u : 0u);
 }
 
-std::uint32_t Identities::target(std::uint64_t at) {
-    if (const auto found = aliased_.find(at); found != aliased_.end()) return found->second;
-    std::size_t pos = at;
-    return of(pos);
-}
+}  // namespace
 
-std::uint32_t Identities::scalar(const Event& e, const ScalarRead& read) {
+std::uint32_t Identities::scalar(const ScalarRead& read, std::uint32_t tag) {
     if (read.error) fatal("YAML identity taken of a scalar that failed to build");
     const Scalar& v = read.value;
-    Node node;
-    node.scalar = v.kind;
-    node.flag = v.flag;
-    // A string value is always its scalar's whole text, so the arena's copy serves.
-    node.number = v.kind == ScalarKind::Float    ? std::bit_cast<std::uint64_t>(v.real)
-                  : v.kind == ScalarKind::String ? e.payload
-                                                 : v.magnitude;
-    const std::uint32_t id = intern(node);
-    return read.wrapper ? wrap(e.tag, id) : id;
+    Candidate c;
+    c.node.scalar = v.kind;
+    c.node.flag = v.flag;
+    const std::uint64_t domain = scalar_domain(v.kind, v.flag);
+    std::uint64_t hash;
+    if (v.kind == ScalarKind::String) {
+        c.text = v.text;
+        hash = hash_text(domain, v.text);
+    } else {
+        c.node.number = v.kind == ScalarKind::Float ? key_bits(v.real) : v.kind == ScalarKind::Int ? v.magnitude : 0;
+        hash = hash_word(domain, c.node.number);
+    }
+    c.node.hash = static_cast<std::uint32_t>(hash);
+    const std::uint32_t id = intern(c);
+    return read.wrapper ? wrap(tag, id) : id;
 }
 
-// The Scalar a leaf node packs, for comparing it by the one rule.
-[[gnu::always_inline]] inline Scalar Identities::value_of(const Node& leaf) const {
-    Scalar v;
-    v.kind = leaf.scalar;
-    v.flag = leaf.flag;
-    if (leaf.scalar == ScalarKind::Float) v.real = std::bit_cast<double>(leaf.number);
-    else if (leaf.scalar == ScalarKind::String) v.text = store_.text_at(leaf.number);
-    else v.magnitude = leaf.number;
-    return v;
+std::uint32_t Identities::sequence(const std::uint32_t* items, std::size_t count, std::uint32_t tag) {
+    Candidate c;
+    c.node.kind = Kind::Sequence;
+    c.node.count = static_cast<std::uint32_t>(count);
+    c.node.hash = static_cast<std::uint32_t>(hash_numbers(kSequenceDomain, items, count));
+    c.parts = items;
+    return wrap(tag, intern(c));
+}
+
+// Keys within a mapping are distinct, so ordering the entries by key gives one form per value.
+std::uint32_t Identities::mapping(std::uint32_t* entries, std::size_t count, std::uint32_t tag) {
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs(count / 2);
+    for (std::size_t i = 0; i < pairs.size(); ++i) pairs[i] = {entries[2 * i], entries[2 * i + 1]};
+    std::sort(pairs.begin(), pairs.end());
+    for (std::size_t i = 0; i < pairs.size(); ++i) {
+        entries[2 * i] = pairs[i].first;
+        entries[2 * i + 1] = pairs[i].second;
+    }
+    Candidate c;
+    c.node.kind = Kind::Mapping;
+    c.node.count = static_cast<std::uint32_t>(count);
+    c.node.hash = static_cast<std::uint32_t>(hash_numbers(kMappingDomain, entries, count));
+    c.parts = entries;
+    return wrap(tag, intern(c));
 }
 
 std::uint32_t Identities::wrap(std::uint32_t tag, std::uint32_t inner) {
     if (tag == 0 || store_.tag_at(tag).kind != TagClass::Local) return inner;
-    Node node;
-    node.kind = Kind::Tagged;
-    node.number = inner;
-    node.first = tag;
-    return intern(node);
+    Candidate c;
+    c.node.kind = Kind::Tagged;
+    c.node.number = inner;
+    c.node.first = tag;
+    c.node.hash = static_cast<std::uint32_t>(hash_text(kTaggedDomain ^ std::uint64_t{inner} << 16,
+                                                       store_.tag_at(tag).name()));
+    return intern(c);
 }
 
-std::uint32_t Identities::sequence(std::size_t& pos) {
-    std::vector<std::uint32_t> items;
-    while (store_[pos].kind != EventKind::SequenceEnd) items.push_back(of(pos));
+void Identities::remember(std::uint64_t at, std::uint64_t end, std::uint32_t id) { aliased_.emplace(at, Walked{id, end}); }
+
+std::uint32_t Identities::target(std::uint64_t at) {
+    std::size_t pos = at;
+    return of(pos);
+}
+
+// The identity of the kept node starting at pos, which building has already accepted; pos moves
+// past the node. An anchored node is walked once: its identity and end are kept, so a walk of an
+// enclosing node, or another alias, steps over it.
+std::uint32_t Identities::of(std::size_t& pos) {
+    const std::size_t at = pos;
+    const Event& e = store_[pos++];
+    if (e.flags & kAliased) {
+        if (const auto found = aliased_.find(at); found != aliased_.end()) {
+            pos = found->second.end;
+            return found->second.id;
+        }
+    }
+    std::uint32_t id;
+    switch (e.kind) {
+        case EventKind::Void: {
+            ScalarRead null;
+            null.value.kind = ScalarKind::Null;
+            id = scalar(null, 0);
+            break;
+        }
+        case EventKind::Alias:
+            return target(e.payload);
+        case EventKind::Scalar:
+            id = scalar(read_scalar(store_, e), e.tag);
+            break;
+        case EventKind::SequenceStart:
+        case EventKind::MappingStart:
+            id = walk_collection(pos, e.kind == EventKind::MappingStart, e.tag);
+            break;
+        default:
+            fatal("YAML identity taken at the end of a collection");
+    }
+    if (e.flags & kAliased) remember(at, pos, id);
+    return id;
+}
+
+std::uint32_t Identities::walk_collection(std::size_t& pos, bool mapping, std::uint32_t tag) {
+    std::vector<std::uint32_t> parts;
+    const EventKind end = mapping ? EventKind::MappingEnd : EventKind::SequenceEnd;
+    while (store_[pos].kind != end) parts.push_back(of(pos));
     ++pos;
-    Node node;
-    node.kind = Kind::Sequence;
-    return intern(node, items);
+    return mapping ? this->mapping(parts.data(), parts.size(), tag) : sequence(parts.data(), parts.size(), tag);
 }
 
-std::uint32_t Identities::mapping(std::size_t& pos) {
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> entries;
-    while (store_[pos].kind != EventKind::MappingEnd) {
-        const std::uint32_t key = of(pos);
-        entries.emplace_back(key, of(pos));
-    }
-    ++pos;
-    // Keys within a mapping are distinct, so ordering by key gives one form per mapping value.
-    std::sort(entries.begin(), entries.end());
-    std::vector<std::uint32_t> flat;
-    flat.reserve(entries.size() * 2);
-    for (const auto& [k, v] : entries) {
-        flat.push_back(k);
-        flat.push_back(v);
-    }
-    Node node;
-    node.kind = Kind::Mapping;
-    return intern(node, flat);
+std::string_view Identities::text_of(const Node& n) const {
+    const char* p = texts_.at(n.number);
+    return get_sized(p);
 }
 
-std::uint32_t Identities::intern(const Node& node, const std::vector<std::uint32_t>& parts) {
-    if (nodes_.size() >= std::numeric_limits<std::uint32_t>::max() ||
-        parts_.size() + parts.size() >= std::numeric_limits<std::uint32_t>::max())
-        fatal(kOutOfMemory);
-    Node stored = node;
-    const std::size_t parts_before = parts_.size();
-    if (node.kind == Kind::Sequence || node.kind == Kind::Mapping) {
-        stored.first = static_cast<std::uint32_t>(parts_before);
-        stored.count = static_cast<std::uint32_t>(parts.size());
-        parts_.insert(parts_.end(), parts.begin(), parts.end());
-    }
-    nodes_.push_back(stored);
-    const auto id = static_cast<std::uint32_t>(nodes_.size() - 1);
-    const auto [found, inserted] = table_.insert(id);
-    if (!inserted) {
-        nodes_.pop_back();
-        parts_.resize(parts_before);
-    }
-    return *found;
-}
-
-bool Identities::less(std::uint32_t a, std::uint32_t b) const {
-    const Node& x = nodes_[a];
-    const Node& y = nodes_[b];
-    if (x.kind != y.kind) return x.kind < y.kind;
+bool Identities::equal(const Node& known, const Candidate& c) const {
+    const Node& x = c.node;
+    if (known.hash != x.hash || known.kind != x.kind) return false;
     switch (x.kind) {
         case Kind::Scalar:
-            return compare_keys(value_of(x), value_of(y)) < 0;
+            if (known.scalar != x.scalar || known.flag != x.flag) return false;
+            return x.scalar == ScalarKind::String ? text_of(known) == c.text : known.number == x.number;
         case Kind::Tagged:
-            if (x.number != y.number) return x.number < y.number;
-            return store_.tag_at(x.first).name() < store_.tag_at(y.first).name();
+            return known.number == x.number &&
+                   store_.tag_at(known.first).name() == store_.tag_at(x.first).name();
         case Kind::Sequence:
         case Kind::Mapping:
             break;
     }
-    if (x.count != y.count) return x.count < y.count;
-    const auto xs = parts_.begin() + x.first;
-    const auto ys = parts_.begin() + y.first;
-    return std::lexicographical_compare(xs, xs + x.count, ys, ys + y.count);
+    if (known.count != x.count) return false;
+    for (std::uint32_t i = 0; i < x.count; ++i)
+        if (parts_[known.first + i] != c.parts[i]) return false;
+    return true;
+}
+
+// The identity of an equal node already interned, or of this one, stored now.
+std::uint32_t Identities::intern(Candidate c) {
+    if ((nodes_.size() + 1) * 2 > slots_.size()) grow();
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = c.node.hash & mask;
+    for (; slots_[i] != kNoNode; i = (i + 1) & mask)
+        if (equal(nodes_[slots_[i]], c)) return slots_[i];
+    // Identities and part positions are 32-bit; a document large enough to need more has run out
+    // of memory long before (each node costs 24 bytes, each part 4, plus their slots).
+    if (nodes_.size() >= kNoNode || parts_.size() + c.node.count >= kNoNode) fatal(kOutOfMemory);
+    Node& stored = nodes_.emplace_back(c.node);
+    if (c.parts) {
+        stored.first = static_cast<std::uint32_t>(parts_.size());
+        parts_.insert(parts_.end(), c.parts, c.parts + c.node.count);
+    } else if (c.node.kind == Kind::Scalar && c.node.scalar == ScalarKind::String) {
+        char* p = texts_.reserve(kMostSizeBytes + c.text.size(), stored.number);
+        char* text = put_size(p, c.text.size());
+        std::memcpy(text, c.text.data(), c.text.size());
+        texts_.give_back(static_cast<std::size_t>(kMostSizeBytes - (text - p)));
+    }
+    const auto id = static_cast<std::uint32_t>(nodes_.size() - 1);
+    slots_[i] = id;
+    return id;
+}
+
+void Identities::grow() {
+    slots_.assign(slots_.empty() ? 64 : slots_.size() * 2, kNoNode);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t id = 0; id < nodes_.size(); ++id) {
+        std::size_t i = nodes_[id].hash & mask;
+        while (slots_[i] != kNoNode) i = (i + 1) & mask;
+        slots_[i] = static_cast<std::uint32_t>(id);
+    }
 }
 
 }  // namespace solvarinth::config::yaml

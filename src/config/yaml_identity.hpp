@@ -5,10 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <set>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "config/yaml_arena.hpp"
 #include "config/yaml_scalar.hpp"
 #include "config/yaml_store.hpp"
 
@@ -16,55 +17,71 @@ namespace solvarinth::config::yaml {
 
 class Identities {
 public:
-    explicit Identities(const Store& store) : store_(store), table_(Order{this}) {}
+    explicit Identities(const Store& store) : store_(store) {}
     Identities(const Identities&) = delete;
     Identities& operator=(const Identities&) = delete;
 
-    // The identity of the node starting at event pos, which building has already accepted;
-    // pos moves past the node. Equal identities mean equal values: scalars as compare_keys
-    // has them, collections and tagged values structurally, mappings regardless of order.
-    std::uint32_t of(std::size_t& pos);
-    // The identity of a scalar event whose reading the caller already holds.
-    std::uint32_t scalar(const Event& e, const ScalarRead& read);
-    // The identity of the anchored node at event at, as an alias to it stands for.
+    // Equal identities mean equal values: scalars as compare_keys has them, collections and
+    // tagged values structurally, mappings regardless of order.
+    //
+    // Built bottom up, as a key's events arrive, each node once: a scalar that building accepted,
+    // with the number of its tag (0 for none); a sequence from its items' identities; a mapping
+    // from its entries' identities, key and value in turn, which it reorders.
+    std::uint32_t scalar(const ScalarRead& read, std::uint32_t tag);
+    std::uint32_t sequence(const std::uint32_t* items, std::size_t count, std::uint32_t tag);
+    std::uint32_t mapping(std::uint32_t* entries, std::size_t count, std::uint32_t tag);
+    // The identity of the anchored node whose kept events start at at, as an alias to it stands
+    // for. Walked from the kept events once, or given by remember() when it was built bottom up.
     std::uint32_t target(std::uint64_t at);
+    // The identity of the anchored node at at, whose kept events end before end.
+    void remember(std::uint64_t at, std::uint64_t end, std::uint32_t id);
 
 private:
     enum class Kind : std::uint8_t { Scalar, Sequence, Mapping, Tagged };
 
-    // 24 bytes, however long a key's scalars are: a key as large as the document itself may
-    // intern a node for each of its events.
+    // 24 bytes: a key as large as the document itself may intern a node for each of its events.
     struct Node {
-        // Scalar: Int magnitude, Float bits, String arena offset of its text; Tagged: inner identity
+        // Scalar: Int magnitude, Float bits, String offset of its text in texts_; Tagged: inner
         std::uint64_t number = 0;
         std::uint32_t first = 0;  // Sequence, Mapping: children in parts_[first, first + count);
-                                  // Tagged: the event's tag number
+                                  // Tagged: the tag's number
         std::uint32_t count = 0;
+        std::uint32_t hash = 0;   // low bits of the keyed hash of its contents
         Kind kind = Kind::Scalar;
         ScalarKind scalar = ScalarKind::Null;
-        bool flag = false;  // Scalar: as Scalar::flag
+        bool flag = false;        // Scalar: as Scalar::flag
+    };
+    static_assert(sizeof(Node) == 24);
+
+    // A node to be interned: its fields, and for a scalar string or a collection the contents
+    // that are copied in only when the value is new.
+    struct Candidate {
+        Node node;
+        std::string_view text;
+        const std::uint32_t* parts = nullptr;
     };
 
-    // A total order on node contents. Ordered rather than hashed, so that no text can be
-    // crafted to make lookups slow.
-    struct Order {
-        const Identities* self;
-        bool operator()(std::uint32_t a, std::uint32_t b) const { return self->less(a, b); }
+    struct Walked {
+        std::uint32_t id;
+        std::uint64_t end;
     };
 
-    Scalar value_of(const Node& leaf) const;
-    std::uint32_t sequence(std::size_t& pos);
-    std::uint32_t mapping(std::size_t& pos);
+    std::uint32_t of(std::size_t& pos);
+    std::uint32_t walk_collection(std::size_t& pos, bool mapping, std::uint32_t tag);
     std::uint32_t wrap(std::uint32_t tag, std::uint32_t inner);
-    std::uint32_t intern(const Node& node, const std::vector<std::uint32_t>& parts = {});
-    bool less(std::uint32_t a, std::uint32_t b) const;
+    std::uint32_t intern(Candidate c);
+    bool equal(const Node& known, const Candidate& c) const;
+    std::string_view text_of(const Node& n) const;
+    void grow();
 
     const Store& store_;
     // Deques, so that growing never holds two copies at once.
     std::deque<Node> nodes_;
     std::deque<std::uint32_t> parts_;
-    std::set<std::uint32_t, Order> table_;
-    std::unordered_map<std::uint64_t, std::uint32_t> aliased_;  // anchored event -> identity
+    Arena texts_;  // string scalars' texts, each behind its size
+    // Open addressing by the keyed hash, at most half full; kNoNode marks an empty slot.
+    std::vector<std::uint32_t> slots_;
+    std::unordered_map<std::uint64_t, Walked> aliased_;  // anchored event -> identity, end
 };
 
 }  // namespace solvarinth::config::yaml
