@@ -23,6 +23,13 @@ constexpr std::uint64_t kSequenceDomain = 0x100;
 constexpr std::uint64_t kMappingDomain = 0x101;
 constexpr std::uint64_t kTaggedDomain = 0x102;
 
+// Part positions and counts are 32-bit: a collection of 2^32 children would take 16 GiB of its
+// own identities and more of events before it got here.
+std::uint32_t checked_count(std::size_t count) {
+    if (count >= kNoNode) fatal(kOutOfMemory);
+    return static_cast<std::uint32_t>(count);
+}
+
 std::uint64_t scalar_domain(ScalarKind kind, bool flag) {
     return static_cast<std::uint64_t>(kind) << 1 | (flag ? 1u : 0u);
 }
@@ -52,7 +59,7 @@ std::uint32_t Identities::scalar(const ScalarRead& read, std::uint32_t tag) {
 std::uint32_t Identities::sequence(const std::uint32_t* items, std::size_t count, std::uint32_t tag) {
     Candidate c;
     c.node.kind = Kind::Sequence;
-    c.node.count = static_cast<std::uint32_t>(count);
+    c.count = checked_count(count);
     c.node.hash = static_cast<std::uint32_t>(hash_numbers(kSequenceDomain, items, count));
     c.parts = items;
     return wrap(tag, intern(c));
@@ -69,7 +76,7 @@ std::uint32_t Identities::mapping(std::uint32_t* entries, std::size_t count, std
     }
     Candidate c;
     c.node.kind = Kind::Mapping;
-    c.node.count = static_cast<std::uint32_t>(count);
+    c.count = checked_count(count);
     c.node.hash = static_cast<std::uint32_t>(hash_numbers(kMappingDomain, entries, count));
     c.parts = entries;
     return wrap(tag, intern(c));
@@ -79,8 +86,7 @@ std::uint32_t Identities::wrap(std::uint32_t tag, std::uint32_t inner) {
     if (tag == 0 || store_.tag_at(tag).kind != TagClass::Local) return inner;
     Candidate c;
     c.node.kind = Kind::Tagged;
-    c.node.number = inner;
-    c.node.first = tag;
+    c.node.number = std::uint64_t{inner} << 32 | tag;
     c.node.hash = static_cast<std::uint32_t>(hash_text(kTaggedDomain ^ std::uint64_t{inner} << 16,
                                                        store_.tag_at(tag).name()));
     return intern(c);
@@ -150,32 +156,31 @@ bool Identities::equal(const Node& known, const Candidate& c) const {
             if (known.scalar != x.scalar || known.flag != x.flag) return false;
             return x.scalar == ScalarKind::String ? text_of(known) == c.text : known.number == x.number;
         case Kind::Tagged:
-            return known.number == x.number &&
-                   store_.tag_at(known.first).name() == store_.tag_at(x.first).name();
+            return known.high() == x.high() && store_.tag_at(known.low()).name() == store_.tag_at(x.low()).name();
         case Kind::Sequence:
         case Kind::Mapping:
             break;
     }
-    if (known.count != x.count) return false;
-    for (std::uint32_t i = 0; i < x.count; ++i)
-        if (parts_[known.first + i] != c.parts[i]) return false;
+    if (known.low() != c.count) return false;
+    for (std::uint32_t i = 0; i < c.count; ++i)
+        if (parts_[known.high() + i] != c.parts[i]) return false;
     return true;
 }
 
 // The identity of an equal node already interned, or of this one, stored now.
 std::uint32_t Identities::intern(Candidate c) {
-    if ((nodes_.size() + 1) * 2 > slots_.size()) grow();
+    if ((nodes_.size() + 1) * 4 > slots_.size() * 3) grow();
     const std::size_t mask = slots_.size() - 1;
     std::size_t i = c.node.hash & mask;
     for (; slots_[i] != kNoNode; i = (i + 1) & mask)
         if (equal(nodes_[slots_[i]], c)) return slots_[i];
     // Identities and part positions are 32-bit; a document large enough to need more has run out
-    // of memory long before (each node costs 24 bytes, each part 4, plus their slots).
-    if (nodes_.size() >= kNoNode || parts_.size() + c.node.count >= kNoNode) fatal(kOutOfMemory);
+    // of memory long before (each node costs 16 bytes, each part 4, plus their slots).
+    if (nodes_.size() >= kNoNode || parts_.size() + c.count >= kNoNode) fatal(kOutOfMemory);
     Node& stored = nodes_.emplace_back(c.node);
     if (c.parts) {
-        stored.first = static_cast<std::uint32_t>(parts_.size());
-        parts_.insert(parts_.end(), c.parts, c.parts + c.node.count);
+        stored.number = std::uint64_t{parts_.size()} << 32 | c.count;
+        parts_.insert(parts_.end(), c.parts, c.parts + c.count);
     } else if (c.node.kind == Kind::Scalar && c.node.scalar == ScalarKind::String) {
         char* p = texts_.reserve(kMostSizeBytes + c.text.size(), stored.number);
         char* text = put_size(p, c.text.size());
@@ -187,8 +192,12 @@ std::uint32_t Identities::intern(Candidate c) {
     return id;
 }
 
+// Every node is indexed again from its kept hash; the old table goes first, so that the two are
+// never held at once.
 void Identities::grow() {
-    slots_.assign(slots_.empty() ? 64 : slots_.size() * 2, kNoNode);
+    const std::size_t size = slots_.empty() ? 64 : slots_.size() * 2;
+    slots_ = std::vector<std::uint32_t>();
+    slots_.assign(size, kNoNode);
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t id = 0; id < nodes_.size(); ++id) {
         std::size_t i = nodes_[id].hash & mask;

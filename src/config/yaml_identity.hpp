@@ -39,19 +39,21 @@ public:
 private:
     enum class Kind : std::uint8_t { Scalar, Sequence, Mapping, Tagged };
 
-    // 24 bytes: a key as large as the document itself may intern a node for each of its events.
+    // 16 bytes: a key as large as the document itself may intern a node for each of its events.
     struct Node {
-        // Scalar: Int magnitude, Float bits, String offset of its text in texts_; Tagged: inner
+        // Scalar: Int magnitude, Float bits, String arena reference of its text; Tagged: the inner
+        // identity above the tag's number; Sequence, Mapping: where its children start in parts_
+        // above their count.
         std::uint64_t number = 0;
-        std::uint32_t first = 0;  // Sequence, Mapping: children in parts_[first, first + count);
-                                  // Tagged: the tag's number
-        std::uint32_t count = 0;
-        std::uint32_t hash = 0;   // low bits of the keyed hash of its contents
+        std::uint32_t hash = 0;  // low bits of the keyed hash of its contents
         Kind kind = Kind::Scalar;
         ScalarKind scalar = ScalarKind::Null;
-        bool flag = false;        // Scalar: as Scalar::flag
+        bool flag = false;       // Scalar: as Scalar::flag
+
+        std::uint32_t high() const { return static_cast<std::uint32_t>(number >> 32); }
+        std::uint32_t low() const { return static_cast<std::uint32_t>(number); }
     };
-    static_assert(sizeof(Node) == 24);
+    static_assert(sizeof(Node) == 16);
 
     // A node to be interned: its fields, and for a scalar string or a collection the contents
     // that are copied in only when the value is new.
@@ -59,6 +61,7 @@ private:
         Node node;
         std::string_view text;
         const std::uint32_t* parts = nullptr;
+        std::uint32_t count = 0;
     };
 
     struct Walked {
@@ -79,7 +82,8 @@ private:
     std::deque<Node> nodes_;
     std::deque<std::uint32_t> parts_;
     Arena texts_;  // string scalars' texts, each behind its size
-    // Open addressing by the keyed hash, at most half full; kNoNode marks an empty slot.
+    // Open addressing by the keyed hash, at most three quarters full; kNoNode marks an empty
+    // slot. Most interned nodes are new, so a miss is the common probe.
     std::vector<std::uint32_t> slots_;
     std::unordered_map<std::uint64_t, Walked> aliased_;  // anchored event -> identity, end
 };

@@ -2,40 +2,35 @@
 // record kept aside, and tags classified once per distinct text.
 #include "config/yaml_store.hpp"
 
+#include <cstring>
+
+#include "common/fault.hpp"
 #include "common/utf8.hpp"
+#include "config/keyed_hash.hpp"
 
 namespace solvarinth::config::yaml {
 namespace {
+
+constexpr std::uint64_t kTagDomain = 0x200;
 
 Tag classify(std::string_view text) {
     constexpr std::string_view kCore = "tag:yaml.org,2002:";
     if (text.starts_with(kCore)) {
         const std::string_view kind = text.substr(kCore.size());
-        if (kind == "bool") return {std::string(text), TagClass::Bool, 0};
-        if (kind == "int") return {std::string(text), TagClass::Int, 0};
-        if (kind == "float") return {std::string(text), TagClass::Float, 0};
-        if (kind == "null") return {std::string(text), TagClass::Null, 0};
+        if (kind == "bool") return {text, TagClass::Bool};
+        if (kind == "int") return {text, TagClass::Int};
+        if (kind == "float") return {text, TagClass::Float};
+        if (kind == "null") return {text, TagClass::Null};
     }
-    if (!text.starts_with('!')) return {std::string(text), TagClass::Other, 0};
+    if (!text.starts_with('!')) return {text, TagClass::Other};
     const std::string_view rest = text.substr(1);
-    if (!is_valid_utf8(rest)) return {std::string(text), TagClass::LocalUnreadable, 0};
-    if (rest.empty()) return {std::string(text), TagClass::LocalEmpty, 0};
+    if (!is_valid_utf8(rest)) return {text, TagClass::LocalUnreadable};
+    if (rest.empty()) return {text, TagClass::LocalEmpty};
     // "!x" and a verbatim "!<!!x>" name the same tag.
-    return {std::string(text), TagClass::Local, rest.starts_with('!') ? std::size_t{2} : 1};
+    return {text, TagClass::Local, static_cast<std::uint8_t>(rest.starts_with('!') ? 2 : 1)};
 }
 
 }  // namespace
-
-std::string_view Store::text_at(std::uint64_t offset) const {
-    std::uint64_t at = offset;
-    std::uint64_t size = 0;
-    for (unsigned shift = 0;; shift += 7) {
-        const auto byte = static_cast<unsigned char>(arena_[at++]);
-        size |= std::uint64_t{byte & 0x7Fu} << shift;
-        if (!(byte & 0x80)) break;
-    }
-    return std::string_view(arena_).substr(at, size);
-}
 
 Mark Store::mark(std::size_t i) const {
     const Event& e = events_[i];
@@ -44,11 +39,31 @@ Mark Store::mark(std::size_t i) const {
 }
 
 std::uint32_t Store::tag_id(std::string_view text) {
-    if (const auto found = tag_ids_.find(text); found != tag_ids_.end()) return found->second;
-    tags_.push_back(classify(text));
-    const auto id = static_cast<std::uint32_t>(tags_.size());
-    tag_ids_.emplace(std::string(text), id);
-    return id;
+    if ((tags_.size() + 1) * 2 > tag_slots_.size()) grow_tag_slots();
+    const std::size_t mask = tag_slots_.size() - 1;
+    std::size_t i = hash_text(kTagDomain, text) & mask;
+    for (; tag_slots_[i] != 0; i = (i + 1) & mask)
+        if (tags_[tag_slots_[i] - 1].text == text) return tag_slots_[i];
+    // Tag numbers are 32-bit: 2^32 distinct tags would need a document of many gigabytes whose
+    // events and texts have run out of memory long before.
+    if (tags_.size() >= UINT32_MAX - 1) fatal(kOutOfMemory);
+    std::uint64_t ref;
+    char* kept = tag_texts_.reserve(text.size(), ref);
+    std::memcpy(kept, text.data(), text.size());
+    tags_.push_back(classify(std::string_view(kept, text.size())));
+    tag_slots_[i] = static_cast<std::uint32_t>(tags_.size());
+    return tag_slots_[i];
+}
+
+void Store::grow_tag_slots() {
+    const std::size_t size = tag_slots_.empty() ? 16 : tag_slots_.size() * 2;
+    tag_slots_ = std::vector<std::uint32_t>();
+    tag_slots_.assign(size, 0);
+    for (std::size_t id = 1; id <= tags_.size(); ++id) {
+        std::size_t i = hash_text(kTagDomain, tags_[id - 1].text) & (size - 1);
+        while (tag_slots_[i] != 0) i = (i + 1) & (size - 1);
+        tag_slots_[i] = static_cast<std::uint32_t>(id);
+    }
 }
 
 std::size_t Store::add(EventKind kind, Mark mark, std::uint32_t tag, std::uint8_t flags) {
@@ -67,16 +82,13 @@ std::size_t Store::add(EventKind kind, Mark mark, std::uint32_t tag, std::uint8_
 }
 
 std::size_t Store::add_scalar(std::string_view text, Mark mark, std::uint32_t tag, std::uint8_t flags) {
-    const std::uint64_t at = arena_.size();
-    std::uint64_t n = text.size();
-    do {
-        const auto low = static_cast<unsigned char>(n & 0x7F);
-        n >>= 7;
-        arena_.push_back(static_cast<char>(n ? (low | 0x80) : low));
-    } while (n);
-    arena_.append(text);
+    std::uint64_t ref;
+    char* p = texts_.reserve(kMostSizeBytes + text.size(), ref);
+    char* kept = put_size(p, text.size());
+    std::memcpy(kept, text.data(), text.size());
+    texts_.give_back(static_cast<std::size_t>(kMostSizeBytes - (kept - p)));
     const std::size_t i = add(EventKind::Scalar, mark, tag, flags);
-    events_[i].payload = at;
+    events_[i].payload = ref;
     return i;
 }
 

@@ -6,13 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <functional>
-#include <map>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "config/yaml_arena.hpp"
 #include "config/yaml_parser.hpp"
 
 namespace solvarinth::config::yaml {
@@ -43,15 +42,15 @@ enum class TagClass : std::uint8_t {
 inline constexpr std::string_view kEmptyTag = "empty YAML tag is not allowed";
 
 struct Tag {
-    std::string text;     // as resolved by libyaml, handles expanded
+    std::string_view text;     // as resolved by libyaml, handles expanded; kept by the store
     TagClass kind;
-    std::size_t name_at;  // Local: where the name compared between tagged values starts in text
+    std::uint8_t name_at = 0;  // Local: where the name compared between tagged values starts in text
 
-    std::string_view name() const { return std::string_view(text).substr(name_at); }
+    std::string_view name() const { return text.substr(name_at); }
 };
 
 struct Event {
-    std::uint64_t payload = 0;  // Scalar: offset of its text in the arena; Alias: anchored event
+    std::uint64_t payload = 0;  // Scalar: arena reference of its text; Alias: anchored event
     std::uint32_t line = 0;     // kWideMark when the mark lives in Store::wide_marks
     std::uint32_t column = 0;
     std::uint32_t tag = 0;      // 0: untagged; otherwise 1 + index into Store::tags
@@ -72,7 +71,10 @@ public:
     std::size_t size() const { return events_.size(); }
     const Event& operator[](std::size_t i) const { return events_[i]; }
     std::string_view text(const Event& scalar) const { return text_at(scalar.payload); }
-    std::string_view text_at(std::uint64_t offset) const;
+    std::string_view text_at(std::uint64_t ref) const {
+        const char* p = texts_.at(ref);
+        return get_sized(p);
+    }
     Mark mark(std::size_t i) const;
     const Tag& tag_at(std::uint32_t id) const { return tags_[id - 1]; }
     const Tag* tag(const Event& e) const { return e.tag == 0 ? nullptr : &tags_[e.tag - 1]; }
@@ -86,12 +88,17 @@ public:
 
 private:
     std::uint32_t tag_id(std::string_view text);
+    void grow_tag_slots();
 
     // A deque keeps growth free of large reallocation peaks; events are 24 bytes each.
     std::deque<Event> events_;
-    std::string arena_;  // scalar texts, each behind a variable-length size prefix
-    std::vector<Tag> tags_;
-    std::map<std::string, std::uint32_t, std::less<>> tag_ids_;
+    Arena texts_;  // scalar texts, each behind its size
+    // Each distinct tag text once: its record, its text, and open addressing by the keyed hash
+    // of the text, at most half full, 0 marking an empty slot. A config may give every node a
+    // tag of its own.
+    std::deque<Tag> tags_;
+    Arena tag_texts_;
+    std::vector<std::uint32_t> tag_slots_;
     std::unordered_map<std::size_t, Mark> wide_marks_;
 };
 
