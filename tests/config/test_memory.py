@@ -18,20 +18,27 @@ pytestmark = pytest.mark.skipif(
 
 # Import first (it maps the module), then allow the current address space plus a headroom.
 CHILD = """
-import resource, sys
+import resource, sys, threading
 from solvarinth_trainer import train_from_config
 with open("/proc/self/status") as status:
     size = next(int(line.split()[1]) * 1024 for line in status if line.startswith("VmSize:"))
 resource.setrlimit(resource.RLIMIT_AS, (size + {headroom}, size + {headroom}))
-try:
-    print("returned", train_from_config({path!r}, "out", 1, 1))
-except Exception as error:
-    print(type(error).__name__, error)
+def call():
+    try:
+        print("returned", train_from_config({path!r}, "out", 1, 1))
+    except Exception as error:
+        print(type(error).__name__, error)
+if {in_thread}:
+    worker = threading.Thread(target=call)
+    worker.start()
+    worker.join()
+else:
+    call()
 """
 
 
-def under_limit(path, headroom, tmp_path):
-    return run_python(CHILD.format(path=str(path), headroom=headroom), cwd=tmp_path)
+def under_limit(path, headroom, tmp_path, in_thread=False):
+    return run_python(CHILD.format(path=str(path), headroom=headroom, in_thread=in_thread), cwd=tmp_path)
 
 
 def long_string(size, tail=""):
@@ -57,6 +64,34 @@ def test_parsers_out_of_memory_abort_with_the_diagnostic(tmp_path, fake_cargo, n
     path = tmp_path / name
     path.write_bytes(content)
     child = under_limit(path, headroom, tmp_path)
+    assert child.returncode == -signal.SIGABRT, (child.returncode, child.stdout, child.stderr[-2000:])
+    assert "solvarinth_trainer: internal fault: out of memory" in child.stderr
+    assert fake_cargo.argv() is None
+
+
+def many_anchors(size):
+    """About size bytes: a sequence of distinct anchored empty sequences. The check keeps each
+    anchor and its node for the aliases that may follow, several times the text's size, in many
+    small blocks, so memory runs out on a small allocation with hardly a byte left."""
+    return ("[" + ",".join(f"&a{i} []" for i in range(size // 10)) + "]").encode()
+
+
+@pytest.mark.parametrize(
+    "headroom, size, in_thread",
+    [
+        (64 * MIB, 10 * MIB, False),
+        (128 * MIB, 20 * MIB, False),
+        (256 * MIB, 40 * MIB, False),
+        # A thread of the interpreter other than the one that imported the module.
+        (128 * MIB, 20 * MIB, True),
+        # The text takes most of the limit: memory runs out within the check's first steps.
+        (40 * MIB, 30 * MIB, False),
+    ],
+)
+def test_checking_out_of_memory_aborts_with_the_diagnostic(tmp_path, fake_cargo, headroom, size, in_thread):
+    path = tmp_path / "anchors.yaml"
+    path.write_bytes(many_anchors(size))
+    child = under_limit(path, headroom, tmp_path, in_thread)
     assert child.returncode == -signal.SIGABRT, (child.returncode, child.stdout, child.stderr[-2000:])
     assert "solvarinth_trainer: internal fault: out of memory" in child.stderr
     assert fake_cargo.argv() is None
