@@ -66,8 +66,9 @@ inline std::uint64_t hash_text(std::uint64_t domain, std::string_view text) {
     return fold_multiply(tail_word(p, n) ^ s.word[1], h ^ s.word[2]);
 }
 
-// A run of 32-bit numbers under a domain, two to a step.
-inline std::uint64_t hash_numbers(std::uint64_t domain, const std::uint32_t* p, std::size_t n) {
+// A run of 32-bit numbers under a domain, two to a step; p iterates over them.
+template <typename It>
+std::uint64_t hash_numbers(std::uint64_t domain, It p, std::size_t n) {
     const HashSecrets& s = g_hash_secrets;
     std::uint64_t h = fold_multiply(domain ^ n ^ s.word[0], s.word[1]);
     for (; n >= 2; n -= 2, p += 2)

@@ -42,16 +42,10 @@ std::uint32_t Identities::scalar(const ScalarRead& read, std::uint32_t tag) {
     Candidate c;
     c.node.scalar = v.kind;
     c.node.flag = v.flag;
-    const std::uint64_t domain = scalar_domain(v.kind, v.flag);
-    std::uint64_t hash;
-    if (v.kind == ScalarKind::String) {
-        c.text = v.text;
-        hash = hash_text(domain, v.text);
-    } else {
-        c.node.number = v.kind == ScalarKind::Float ? key_bits(v.real) : v.kind == ScalarKind::Int ? v.magnitude : 0;
-        hash = hash_word(domain, c.node.number);
-    }
-    c.node.hash = static_cast<std::uint32_t>(hash);
+    if (v.kind == ScalarKind::String) c.text = v.text;
+    else c.node.set_number(v.kind == ScalarKind::Float ? key_bits(v.real) : v.kind == ScalarKind::Int ? v.magnitude : 0);
+    c.hash = v.kind == ScalarKind::String ? hash_text(scalar_domain(v.kind, v.flag), v.text)
+                                          : hash_word(scalar_domain(v.kind, v.flag), c.node.number());
     const std::uint32_t id = intern(c);
     return read.wrapper ? wrap(tag, id) : id;
 }
@@ -60,8 +54,8 @@ std::uint32_t Identities::sequence(const std::uint32_t* items, std::size_t count
     Candidate c;
     c.node.kind = Kind::Sequence;
     c.count = checked_count(count);
-    c.node.hash = static_cast<std::uint32_t>(hash_numbers(kSequenceDomain, items, count));
     c.parts = items;
+    c.hash = hash_numbers(kSequenceDomain, items, count);
     return wrap(tag, intern(c));
 }
 
@@ -77,8 +71,8 @@ std::uint32_t Identities::mapping(std::uint32_t* entries, std::size_t count, std
     Candidate c;
     c.node.kind = Kind::Mapping;
     c.count = checked_count(count);
-    c.node.hash = static_cast<std::uint32_t>(hash_numbers(kMappingDomain, entries, count));
     c.parts = entries;
+    c.hash = hash_numbers(kMappingDomain, entries, count);
     return wrap(tag, intern(c));
 }
 
@@ -86,10 +80,25 @@ std::uint32_t Identities::wrap(std::uint32_t tag, std::uint32_t inner) {
     if (tag == 0 || store_.tag_at(tag).kind != TagClass::Local) return inner;
     Candidate c;
     c.node.kind = Kind::Tagged;
-    c.node.number = std::uint64_t{inner} << 32 | tag;
-    c.node.hash = static_cast<std::uint32_t>(hash_text(kTaggedDomain ^ std::uint64_t{inner} << 16,
-                                                       store_.tag_at(tag).name()));
+    c.node.high = inner;
+    c.node.low = tag;
+    c.hash = hash_text(kTaggedDomain ^ std::uint64_t{inner} << 16, store_.tag_at(tag).name());
     return intern(c);
+}
+
+// The hash a node was interned under, made again from what it holds.
+std::uint64_t Identities::hash_of(const Node& n) const {
+    switch (n.kind) {
+        case Kind::Scalar:
+            if (n.scalar == ScalarKind::String) return hash_text(scalar_domain(n.scalar, n.flag), text_of(n));
+            return hash_word(scalar_domain(n.scalar, n.flag), n.number());
+        case Kind::Tagged:
+            return hash_text(kTaggedDomain ^ std::uint64_t{n.high} << 16, store_.tag_at(n.low).name());
+        case Kind::Sequence:
+        case Kind::Mapping:
+            break;
+    }
+    return hash_numbers(n.kind == Kind::Sequence ? kSequenceDomain : kMappingDomain, parts_.begin() + n.high, n.low);
 }
 
 void Identities::remember(std::uint64_t at, std::uint64_t end, std::uint32_t id) { aliased_.emplace(at, Walked{id, end}); }
@@ -144,34 +153,35 @@ std::uint32_t Identities::walk_collection(std::size_t& pos, bool mapping, std::u
 }
 
 std::string_view Identities::text_of(const Node& n) const {
-    const char* p = texts_.at(n.number);
+    const char* p = texts_.at(n.number());
     return get_sized(p);
 }
 
 bool Identities::equal(const Node& known, const Candidate& c) const {
     const Node& x = c.node;
-    if (known.hash != x.hash || known.kind != x.kind) return false;
+    if (known.check != x.check || known.kind != x.kind) return false;
     switch (x.kind) {
         case Kind::Scalar:
             if (known.scalar != x.scalar || known.flag != x.flag) return false;
-            return x.scalar == ScalarKind::String ? text_of(known) == c.text : known.number == x.number;
+            return x.scalar == ScalarKind::String ? text_of(known) == c.text : known.number() == x.number();
         case Kind::Tagged:
-            return known.high() == x.high() && store_.tag_at(known.low()).name() == store_.tag_at(x.low()).name();
+            return known.high == x.high && store_.tag_at(known.low).name() == store_.tag_at(x.low).name();
         case Kind::Sequence:
         case Kind::Mapping:
             break;
     }
-    if (known.low() != c.count) return false;
+    if (known.low != c.count) return false;
     for (std::uint32_t i = 0; i < c.count; ++i)
-        if (parts_[known.high() + i] != c.parts[i]) return false;
+        if (parts_[known.high + i] != c.parts[i]) return false;
     return true;
 }
 
 // The identity of an equal node already interned, or of this one, stored now.
 std::uint32_t Identities::intern(Candidate c) {
     if ((nodes_.size() + 1) * 4 > slots_.size() * 3) grow();
+    c.node.check = static_cast<std::uint8_t>(c.hash >> 56);
     const std::size_t mask = slots_.size() - 1;
-    std::size_t i = c.node.hash & mask;
+    std::size_t i = c.hash & mask;
     for (; slots_[i] != kNoNode; i = (i + 1) & mask)
         if (equal(nodes_[slots_[i]], c)) return slots_[i];
     // Identities and part positions are 32-bit; a document large enough to need more has run out
@@ -179,10 +189,13 @@ std::uint32_t Identities::intern(Candidate c) {
     if (nodes_.size() >= kNoNode || parts_.size() + c.count >= kNoNode) fatal(kOutOfMemory);
     Node& stored = nodes_.emplace_back(c.node);
     if (c.parts) {
-        stored.number = std::uint64_t{parts_.size()} << 32 | c.count;
+        stored.high = static_cast<std::uint32_t>(parts_.size());
+        stored.low = c.count;
         parts_.insert(parts_.end(), c.parts, c.parts + c.count);
     } else if (c.node.kind == Kind::Scalar && c.node.scalar == ScalarKind::String) {
-        char* p = texts_.reserve(kMostSizeBytes + c.text.size(), stored.number);
+        std::uint64_t ref;
+        char* p = texts_.reserve(kMostSizeBytes + c.text.size(), ref);
+        stored.set_number(ref);
         char* text = put_size(p, c.text.size());
         std::memcpy(text, c.text.data(), c.text.size());
         texts_.give_back(static_cast<std::size_t>(kMostSizeBytes - (text - p)));
@@ -192,7 +205,7 @@ std::uint32_t Identities::intern(Candidate c) {
     return id;
 }
 
-// Every node is indexed again from its kept hash; the old table goes first, so that the two are
+// Every node is indexed again, its hash made anew; the old table goes first, so that the two are
 // never held at once.
 void Identities::grow() {
     const std::size_t size = slots_.empty() ? 64 : slots_.size() * 2;
@@ -200,7 +213,7 @@ void Identities::grow() {
     slots_.assign(size, kNoNode);
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t id = 0; id < nodes_.size(); ++id) {
-        std::size_t i = nodes_[id].hash & mask;
+        std::size_t i = hash_of(nodes_[id]) & mask;
         while (slots_[i] != kNoNode) i = (i + 1) & mask;
         slots_[i] = static_cast<std::uint32_t>(id);
     }

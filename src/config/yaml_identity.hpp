@@ -39,21 +39,26 @@ public:
 private:
     enum class Kind : std::uint8_t { Scalar, Sequence, Mapping, Tagged };
 
-    // 16 bytes: a key as large as the document itself may intern a node for each of its events.
+    // 12 bytes: a key as large as the document itself may intern a node for each of its events,
+    // and one 126 levels deep a node for every two bytes of it.
     struct Node {
         // Scalar: Int magnitude, Float bits, String arena reference of its text; Tagged: the inner
         // identity above the tag's number; Sequence, Mapping: where its children start in parts_
-        // above their count.
-        std::uint64_t number = 0;
-        std::uint32_t hash = 0;  // low bits of the keyed hash of its contents
+        // above their count. In two halves, so that a node needs only 4-byte alignment.
+        std::uint32_t low = 0;
+        std::uint32_t high = 0;
         Kind kind = Kind::Scalar;
         ScalarKind scalar = ScalarKind::Null;
-        bool flag = false;       // Scalar: as Scalar::flag
+        bool flag = false;        // Scalar: as Scalar::flag
+        std::uint8_t check = 0;   // the keyed hash's top byte: most probes need not look further
 
-        std::uint32_t high() const { return static_cast<std::uint32_t>(number >> 32); }
-        std::uint32_t low() const { return static_cast<std::uint32_t>(number); }
+        std::uint64_t number() const { return std::uint64_t{high} << 32 | low; }
+        void set_number(std::uint64_t n) {
+            low = static_cast<std::uint32_t>(n);
+            high = static_cast<std::uint32_t>(n >> 32);
+        }
     };
-    static_assert(sizeof(Node) == 16);
+    static_assert(sizeof(Node) == 12);
 
     // A node to be interned: its fields, and for a scalar string or a collection the contents
     // that are copied in only when the value is new.
@@ -62,6 +67,7 @@ private:
         std::string_view text;
         const std::uint32_t* parts = nullptr;
         std::uint32_t count = 0;
+        std::uint64_t hash = 0;
     };
 
     struct Walked {
@@ -74,6 +80,7 @@ private:
     std::uint32_t wrap(std::uint32_t tag, std::uint32_t inner);
     std::uint32_t intern(Candidate c);
     bool equal(const Node& known, const Candidate& c) const;
+    std::uint64_t hash_of(const Node& n) const;
     std::string_view text_of(const Node& n) const;
     void grow();
 
