@@ -5,14 +5,84 @@
 #include <limits>
 #include <string>
 
+#include <cstring>
+
 #include "common/fault.hpp"
+#include "config/keyed_hash.hpp"
 #include "config/limits.hpp"
 
 namespace solvarinth::config::yaml {
+namespace {
+
+constexpr std::uint64_t kAnchorDomain = 0x300;
+
+}  // namespace
 
 std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) {
     return b > std::numeric_limits<std::uint64_t>::max() - a ? std::numeric_limits<std::uint64_t>::max()
                                                               : a + b;
+}
+
+void AnchorNames::bind(std::string_view name, std::uint64_t at) {
+    if ((bindings_.size() + 1) * 2 > slots_.size()) grow();
+    const std::size_t i = slot_of(name);
+    if (slots_[i] != 0) {
+        bindings_[slots_[i] - 1].at = at;
+        return;
+    }
+    // Binding numbers are 32-bit: 2^32 anchors would need a document of tens of gigabytes whose
+    // kept events have run out of memory long before.
+    if (bindings_.size() >= UINT32_MAX - 1) fatal(kOutOfMemory);
+    std::uint64_t ref;
+    char* p = names_.reserve(kMostSizeBytes + name.size(), ref);
+    char* text = put_size(p, name.size());
+    std::memcpy(text, name.data(), name.size());
+    names_.give_back(static_cast<std::size_t>(kMostSizeBytes - (text - p)));
+    bindings_.push_back(Binding{ref, at});
+    slots_[i] = static_cast<std::uint32_t>(bindings_.size());
+}
+
+std::optional<std::uint64_t> AnchorNames::find(std::string_view name) const {
+    if (slots_.empty()) return std::nullopt;
+    const std::uint32_t found = slots_[slot_of(name)];
+    if (found == 0) return std::nullopt;
+    return bindings_[found - 1].at;
+}
+
+std::string_view AnchorNames::name_of(const Binding& b) const {
+    const char* p = names_.at(b.name);
+    return get_sized(p);
+}
+
+// The slot holding the name, or the empty one where it would go.
+std::size_t AnchorNames::slot_of(std::string_view name) const {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hash_text(kAnchorDomain, name) & mask;
+    while (slots_[i] != 0 && name_of(bindings_[slots_[i] - 1]) != name) i = (i + 1) & mask;
+    return i;
+}
+
+void AnchorNames::grow() {
+    const std::size_t size = slots_.empty() ? 16 : slots_.size() * 2;
+    slots_ = std::vector<std::uint32_t>();
+    slots_.assign(size, 0);
+    for (std::size_t b = 0; b < bindings_.size(); ++b) {
+        std::size_t i = hash_text(kAnchorDomain, name_of(bindings_[b])) & (size - 1);
+        while (slots_[i] != 0) i = (i + 1) & (size - 1);
+        slots_[i] = static_cast<std::uint32_t>(b + 1);
+    }
+}
+
+void Aliases::built(std::uint64_t at, const Summary& summary) {
+    if (store_[at].kind == EventKind::Scalar) return;
+    summaries_.push_back(summary);
+    store_.set_payload(at, summaries_.size());
+}
+
+Summary Aliases::summary_of(std::uint64_t at) const {
+    if (!is_built(at)) fatal("YAML alias names an event that was never built");
+    if (store_[at].kind == EventKind::Scalar) return Summary{};
+    return summaries_[store_[at].payload - 1];
 }
 
 Diagnostic Aliases::recursion_limit(std::size_t at) const {
@@ -22,9 +92,7 @@ Diagnostic Aliases::recursion_limit(std::size_t at) const {
 }
 
 std::optional<Diagnostic> Aliases::expand(std::uint64_t target, std::uint32_t budget, Summary& out) {
-    const auto found = built_.find(target);
-    if (found == built_.end()) fatal("YAML alias names an event that was never built");
-    const Summary s = found->second;
+    const Summary s = summary_of(target);
     if (s.height <= budget) {
         expansions_ = saturating_add(expansions_, saturating_add(1, s.jumps));
         out = Summary{s.height, saturating_add(s.jumps, 1)};
@@ -62,10 +130,9 @@ Diagnostic Aliases::expand_enclosing(std::uint64_t target, std::uint32_t budget,
 // nesting budget was checked when those events were first built.
 std::optional<Diagnostic> Aliases::replay(std::uint64_t target, std::uint32_t budget) {
     expansions_ = saturating_add(expansions_, 1);
-    const auto found = built_.find(target);
-    if (found == built_.end()) fatal("YAML alias names an event that was never built");
-    if (found->second.height <= budget) {
-        expansions_ = saturating_add(expansions_, found->second.jumps);
+    const Summary s = summary_of(target);
+    if (s.height <= budget) {
+        expansions_ = saturating_add(expansions_, s.jumps);
         return std::nullopt;
     }
     std::size_t pos = target;

@@ -15,11 +15,13 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <optional>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 #include "common/diagnostic.hpp"
+#include "config/yaml_arena.hpp"
 #include "config/yaml_store.hpp"
 
 namespace solvarinth::config::yaml {
@@ -47,13 +49,39 @@ struct Level {
     Summary done;                         // the children completed so far
 };
 
+// Anchor names and the kept event each one names now. A config may anchor every node under a
+// name of its own: each distinct name is kept once, its text in an arena, found through a table
+// under the keyed hash.
+class AnchorNames {
+public:
+    // A later anchor of the same name takes over for the aliases that follow it.
+    void bind(std::string_view name, std::uint64_t at);
+    std::optional<std::uint64_t> find(std::string_view name) const;
+
+private:
+    struct Binding {
+        std::uint64_t name;  // arena reference of its sized text
+        std::uint64_t at;
+    };
+    std::string_view name_of(const Binding& b) const;
+    std::size_t slot_of(std::string_view name) const;
+    void grow();
+
+    std::deque<Binding> bindings_;
+    Arena names_;
+    std::vector<std::uint32_t> slots_;  // 1 + index into bindings_, 0 for empty; at most half full
+};
+
 class Aliases {
 public:
-    explicit Aliases(const Store& store) : store_(store) {}
+    explicit Aliases(Store& store) : store_(store) {}
 
-    // The summary of the anchored node whose start event is at.
-    void built(std::uint64_t at, const Summary& summary) { built_.emplace(at, summary); }
-    bool is_built(std::uint64_t at) const { return built_.contains(at); }
+    // The summary of the anchored node whose start event is at. A scalar's is always empty;
+    // a collection's is kept here, its number in the start event's payload.
+    void built(std::uint64_t at, const Summary& summary);
+    bool is_built(std::uint64_t at) const {
+        return store_[at].kind == EventKind::Scalar || store_[at].payload != 0;
+    }
 
     // Counts an alias to the built node at target, standing where budget levels are left. Empty
     // when it fits, out then holding what it adds to the collection around it; otherwise the
@@ -70,10 +98,11 @@ private:
     std::optional<Diagnostic> replay(std::uint64_t target, std::uint32_t budget);
     std::optional<Diagnostic> replay_node(std::size_t& pos, std::uint32_t budget);
     Diagnostic recursion_limit(std::size_t at) const;
+    Summary summary_of(std::uint64_t at) const;
 
-    const Store& store_;
+    Store& store_;
     std::uint64_t expansions_ = 0;
-    std::unordered_map<std::uint64_t, Summary> built_;  // anchored event -> its node's summary
+    std::deque<Summary> summaries_;  // of the built anchored collections
 };
 
 }  // namespace solvarinth::config::yaml

@@ -7,7 +7,6 @@
 
 #include <functional>
 #include <limits>
-#include <map>
 #include <string>
 
 #include "common/fault.hpp"
@@ -41,7 +40,7 @@ private:
     void bind(const yaml_char_t* anchor, std::uint64_t at);
 
     Builder builder_;
-    std::map<std::string, std::uint64_t, std::less<>> anchors_;
+    AnchorNames anchors_;
     std::uint64_t events_ = 0;  // as the expansion limit counts them
     std::uint32_t depth_ = 0;
     std::optional<Diagnostic> stopped_;
@@ -87,14 +86,14 @@ Step Walk::take(const yaml_event_t& e) {
 
 Step Walk::alias(const yaml_event_t& e) {
     const auto found = anchors_.find(text_of(e.data.alias.anchor));
-    if (found == anchors_.end()) {
+    if (!found) {
         Diagnostic message{"unknown anchor", std::nullopt};
         append_mark(message, to_mark(e.start_mark));
         stop(std::move(message));
         return Step::Stop;
     }
     ++events_;
-    builder_.alias(e, found->second);
+    builder_.alias(e, *found);
     return Step::Next;
 }
 
@@ -110,8 +109,7 @@ Step Walk::open(const yaml_event_t& e, bool mapping) {
 
 void Walk::bind(const yaml_char_t* anchor, std::uint64_t at) {
     if (!anchor) return;
-    // A later anchor of the same name takes over for the aliases that follow it.
-    anchors_.insert_or_assign(std::string(text_of(anchor)), at);
+    anchors_.bind(text_of(anchor), at);
 }
 
 void Walk::stop(Diagnostic reason) {

@@ -50,7 +50,8 @@ struct Tag {
 };
 
 struct Event {
-    std::uint64_t payload = 0;  // Scalar: arena reference of its text; Alias: anchored event
+    std::uint64_t payload = 0;  // Scalar: arena reference of its text; Alias: anchored event;
+                                // anchored collection start: see Aliases::built
     std::uint32_t line = 0;     // kWideMark when the mark lives in Store::wide_marks
     std::uint32_t column = 0;
     std::uint32_t tag = 0;      // 0: untagged; otherwise 1 + index into Store::tags
@@ -85,6 +86,8 @@ public:
     std::size_t add(EventKind kind, Mark mark, std::uint32_t tag = 0, std::uint8_t flags = 0);
     std::size_t add_scalar(std::string_view text, Mark mark, std::uint32_t tag, std::uint8_t flags);
     std::size_t add_alias(std::uint64_t target, Mark mark);
+    // A collection start's payload is free for whoever keeps something per anchored collection.
+    void set_payload(std::size_t i, std::uint64_t value) { events_[i].payload = value; }
 
 private:
     std::uint32_t tag_id(std::string_view text);
