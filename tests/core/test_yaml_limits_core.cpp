@@ -1,0 +1,93 @@
+// The YAML check at each size where a packed field or a table changes shape: a key-store block's
+// 20-bit offset, the 7-bit groups of a size prefix, the linear scan giving way to a table, and
+// the tables' growth. At each boundary a repeated key must still be found and named exactly,
+// which reads back every entry stored around it. Built with the sanitizers by the test command.
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <doctest/doctest.h>
+
+#include "config/yaml_check.hpp"
+
+namespace {
+
+constexpr std::size_t kBlock = std::size_t{1} << 20;
+
+std::string verdict(const std::string& text) {
+    const auto failure = solvarinth::config::check_yaml(text);
+    return failure ? failure->text : "accepted";
+}
+
+std::string repeated(std::string_view shown) { return "duplicate entry with key " + std::string(shown); }
+
+// A long explicit key, then keys of every kind, which land beside or after its block. Keys past
+// 1024 characters must be explicit: YAML allows no longer implicit ones.
+std::string long_key_then_others(std::size_t length, std::string_view last) {
+    std::string text = "? " + std::string(length, 'k') + "\n: 0\n";
+    for (std::string_view key : {"true", "null", "1", "-1", "1.5", "s", "'q'", "[a]", "{b: c}", "!t x", "~x"})
+        text += std::string(key) + ": 0\n";
+    return text + "? " + std::string(last) + "\n: 1\n";
+}
+
+// count distinct keys of the given shape, then the first one again.
+std::string keys_then_first_again(std::size_t count, std::string_view before, std::string_view after) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) text += std::string(before) + std::to_string(i) + std::string(after) + ": 0\n";
+    return text + std::string(before) + "0" + std::string(after) + ": 1\n";
+}
+
+}  // namespace
+
+TEST_CASE("yaml_limits_at_their_boundaries") {
+    struct Row {
+        std::string name;
+        std::string text;
+        std::string expected;
+    };
+    std::vector<Row> rows;
+    // The key store's blocks: an entry is 1 head byte, a size prefix and the text, reserved with
+    // room for the longest prefix (10 bytes), so texts of 2^20 - 11 bytes and up need a block
+    // past 2^20 bytes of their own.
+    for (std::size_t length : {kBlock - 12, kBlock - 11, kBlock - 10, kBlock - 1, kBlock, kBlock + 1}) {
+        const std::string n = std::to_string(length);
+        rows.push_back({"key of " + n + ", true again", long_key_then_others(length, "true"), repeated("`true`")});
+        rows.push_back({"key of " + n + ", null again", long_key_then_others(length, "~"), "duplicate entry with null key"});
+        rows.push_back({"key of " + n + ", -1 again", long_key_then_others(length, "-1"), repeated("-1")});
+        rows.push_back({"key of " + n + ", itself again", long_key_then_others(length, std::string(length, 'k')),
+                        repeated('"' + std::string(length, 'k') + '"')});
+        rows.push_back({"key of " + n + ", [a] again", long_key_then_others(length, "[a]"), "duplicate entry in YAML map"});
+        rows.push_back({"key of " + n + ", none again", long_key_then_others(length, "other"), "accepted"});
+        // The same text inside a collection key, interned by identity, and as a local tag.
+        const std::string inner = "? [" + std::string(length, 'i') + "]\n: 0\n";
+        rows.push_back({"[text of " + n + "] twice", inner + "? [x]\n: 0\n" + inner, "duplicate entry in YAML map"});
+        const std::string tagged = "? !" + std::string(length, 't') + " a\n: 0\n";
+        rows.push_back({"tag of " + n + " twice", tagged + "b: 0\n" + tagged, "duplicate entry in YAML map"});
+        // An anchor name and an anchored scalar of that length, the alias then a repeated key.
+        const std::string name(length, 'n');
+        rows.push_back({"anchor of " + n, "a: &" + name + " " + std::string(length, 'v') + "\nb: 0\n? *" + name +
+                                              "\n: 1\n? " + std::string(length, 'v') + "\n: 2\n",
+                        repeated('"' + std::string(length, 'v') + '"')});
+    }
+    // A size prefix takes one more byte past each 7 bits.
+    for (std::size_t bits : {7, 14, 21}) {
+        for (std::size_t length : {(std::size_t{1} << bits) - 1, std::size_t{1} << bits, (std::size_t{1} << bits) + 1}) {
+            const std::string key(length, 'p');
+            rows.push_back({"prefix for " + std::to_string(length), "? " + key + "\n: 0\nz: 0\n? " + key + "\n: 1\n",
+                            repeated('"' + key + '"')});
+        }
+    }
+    // A mapping's keys are scanned while there are at most 8, then hashed into a table that grows
+    // by doubling; the identity table grows at three quarters of 64, 128, ... slots.
+    for (std::size_t count : {7, 8, 9, 15, 16, 17, 31, 32, 33, 47, 48, 49, 95, 96, 97, 1023, 1024, 1025}) {
+        const std::string n = std::to_string(count);
+        rows.push_back({n + " strings", keys_then_first_again(count, "k", ""), repeated("\"k0\"")});
+        rows.push_back({n + " numbers", keys_then_first_again(count, "", ""), repeated("0")});
+        rows.push_back({n + " sequences", keys_then_first_again(count, "[", "]"), "duplicate entry in YAML map"});
+    }
+    for (const Row& row : rows) {
+        CAPTURE(row.name);
+        CHECK(verdict(row.text) == row.expected);
+    }
+}
