@@ -50,8 +50,15 @@ public:
     Arena(Arena&&) noexcept = default;
     Arena& operator=(Arena&&) noexcept = default;
 
-    // Room for bytes contiguous bytes; ref tells where they start.
-    char* reserve(std::size_t bytes, std::uint64_t& ref);
+    // Room for bytes (at least 1) contiguous bytes; ref tells where they start. Inline for the
+    // common case, which a key of a large mapping takes.
+    char* reserve(std::size_t bytes, std::uint64_t& ref) {
+        if (used_ + bytes > capacity_ || capacity_ > kLargestBlock) return reserve_block(bytes, ref);
+        ref = std::uint64_t{blocks_.size() - 1} << kOffsetBits | used_;
+        char* p = blocks_.back().get() + used_;
+        used_ += bytes;
+        return p;
+    }
     // Gives back the last bytes of the latest reservation, which went unused.
     void give_back(std::size_t bytes) { used_ -= bytes; }
     const char* at(std::uint64_t ref) const {
@@ -73,6 +80,8 @@ private:
     static constexpr std::size_t kLargestBlock = std::size_t{1} << kOffsetBits;
     static constexpr std::size_t kMostBlocks = (std::size_t{1} << kBlockBits) - 1;
     static_assert(kOffsetBits + kBlockBits <= 40, "a reference fits 40 bits");
+
+    char* reserve_block(std::size_t bytes, std::uint64_t& ref);
 
     std::vector<std::unique_ptr<char[]>> blocks_;
     std::vector<std::size_t> filled_;  // bytes used in each block but the last

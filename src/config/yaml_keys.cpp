@@ -55,14 +55,14 @@ std::string repeated(const Entry& first) {
 }
 
 template <typename Entry>
-bool same(const Entry& a, const Entry& b) {
+[[gnu::always_inline]] inline bool same(const Entry& a, const Entry& b) {
     if (a.structural || b.structural) return a.structural == b.structural && a.id == b.id;
     return compare_keys(a.value, b.value) == 0;
 }
 
 // The head byte is the domain, so that values of different kinds never share an aimed difference.
 template <typename Entry>
-std::uint64_t hash_of(const Entry& key) {
+[[gnu::always_inline]] inline std::uint64_t hash_of(const Entry& key) {
     if (key.structural) return hash_word(kStructuralHead, key.id);
     const Scalar& v = key.value;
     switch (v.kind) {
@@ -105,23 +105,7 @@ std::uint64_t key_bits(double v) {
     return std::bit_cast<std::uint64_t>(normal);
 }
 
-MappingKeys::Slot MappingKeys::Slot::make(std::uint64_t hash, std::uint64_t ref) {
-    return Slot{static_cast<std::uint16_t>(ref), static_cast<std::uint16_t>(ref >> 16),
-                static_cast<std::uint16_t>((hash >> 56) << 8 | (ref >> 32 & 0xFF))};
-}
-
-std::optional<std::string> MappingKeys::add_scalar(const Scalar& key) { return add(Entry{false, 0, key}); }
-
-std::optional<std::string> MappingKeys::add_scalar_soon(const Scalar& key) { return add_soon(Entry{false, 0, key}); }
-
-std::optional<std::string> MappingKeys::add_structural(std::uint32_t id) { return add(Entry{true, id, Scalar{}}); }
-
-std::optional<std::string> MappingKeys::add(const Entry& key) {
-    if (auto repeated = add_soon(key)) return repeated;
-    return settle();
-}
-
-std::optional<std::string> MappingKeys::add_soon(const Entry& key) {
+inline std::optional<std::string> MappingKeys::add_soon(const Entry& key) {
     if (count_ < kLinear && waiting_ == 0) {
         for (std::size_t i = 0; i < count_; ++i) {
             const Entry known = entry_at(small_[i]);
@@ -144,6 +128,41 @@ std::optional<std::string> MappingKeys::add_soon(const Entry& key) {
     pending_ref_[k] = append(key);
     __builtin_prefetch(&slots_[pending_hash_[k] & (slot_count_ - 1)]);
     return std::nullopt;
+}
+
+inline MappingKeys::Entry MappingKeys::decode(const char*& p) {
+    const auto head = static_cast<unsigned char>(*p++);
+    Entry e;
+    if (head == kStructuralHead) {
+        e.structural = true;
+        std::memcpy(&e.id, p, 4);
+        p += 4;
+        return e;
+    }
+    Scalar& v = e.value;
+    v.kind = static_cast<ScalarKind>(head >> 1);
+    v.flag = (head & 1) != 0;
+    if (v.kind == ScalarKind::Int) std::memcpy(&v.magnitude, p, 8);
+    if (v.kind == ScalarKind::Float) std::memcpy(&v.real, p, 8);
+    if (v.kind == ScalarKind::Int || v.kind == ScalarKind::Float) p += 8;
+    if (v.kind == ScalarKind::String) v.text = get_sized(p);
+    return e;
+}
+
+MappingKeys::Slot MappingKeys::Slot::make(std::uint64_t hash, std::uint64_t ref) {
+    return Slot{static_cast<std::uint16_t>(ref), static_cast<std::uint16_t>(ref >> 16),
+                static_cast<std::uint16_t>((hash >> 56) << 8 | (ref >> 32 & 0xFF))};
+}
+
+std::optional<std::string> MappingKeys::add_scalar(const Scalar& key) { return add(Entry{false, 0, key}); }
+
+std::optional<std::string> MappingKeys::add_scalar_soon(const Scalar& key) { return add_soon(Entry{false, 0, key}); }
+
+std::optional<std::string> MappingKeys::add_structural(std::uint32_t id) { return add(Entry{true, id, Scalar{}}); }
+
+std::optional<std::string> MappingKeys::add(const Entry& key) {
+    if (auto repeated = add_soon(key)) return repeated;
+    return settle();
 }
 
 std::optional<std::string> MappingKeys::settle_oldest() {
@@ -243,25 +262,6 @@ std::uint64_t MappingKeys::append(const Entry& key) {
 MappingKeys::Entry MappingKeys::entry_at(std::uint64_t ref) const {
     const char* p = entries_.at(ref);
     return decode(p);
-}
-
-MappingKeys::Entry MappingKeys::decode(const char*& p) {
-    const auto head = static_cast<unsigned char>(*p++);
-    Entry e;
-    if (head == kStructuralHead) {
-        e.structural = true;
-        std::memcpy(&e.id, p, 4);
-        p += 4;
-        return e;
-    }
-    Scalar& v = e.value;
-    v.kind = static_cast<ScalarKind>(head >> 1);
-    v.flag = (head & 1) != 0;
-    if (v.kind == ScalarKind::Int) std::memcpy(&v.magnitude, p, 8);
-    if (v.kind == ScalarKind::Float) std::memcpy(&v.real, p, 8);
-    if (v.kind == ScalarKind::Int || v.kind == ScalarKind::Float) p += 8;
-    if (v.kind == ScalarKind::String) v.text = get_sized(p);
-    return e;
 }
 
 }  // namespace solvarinth::config::yaml

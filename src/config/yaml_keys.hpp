@@ -92,9 +92,10 @@ private:
     std::uint64_t append(const Entry& key);
     Entry entry_at(std::uint64_t ref) const;
     // The entry at p; p moves past it.
-    static Entry decode(const char*& p);
+    [[gnu::always_inline]] static inline Entry decode(const char*& p);
     std::optional<std::string> add(const Entry& key);
-    std::optional<std::string> add_soon(const Entry& key);
+    // Inline into the two callers: the per-key path of a large mapping.
+    [[gnu::always_inline]] inline std::optional<std::string> add_soon(const Entry& key);
     std::optional<std::string> find_or_index(std::uint64_t hash, std::uint64_t ref);
     void index(std::uint64_t hash, std::uint64_t ref);
     void grow();
