@@ -202,10 +202,12 @@ def fmt_size(n: int) -> str:
 # ---------------------------------------------------------------------------------------------
 # Peak memory and time of one call in a fresh interpreter. The child resets its high-water
 # mark (clear_refs 5) right before the call, so VmHWM afterwards minus VmRSS before is the
-# peak the call itself added on top of the interpreter's baseline.
+# peak the call itself added on top of the interpreter's baseline. CPU time is the user and
+# system time of the child (all its threads, plus the trainer it waited for) over the call
+# alone, read with getrusage before and after, so interpreter start-up does not count.
 
 PROBE = r"""
-import json, os, sys, time
+import json, os, resource, sys, time
 kind, path, out = sys.argv[1], sys.argv[2], sys.argv[3]
 
 def status():
@@ -216,6 +218,13 @@ def status():
             if key in ("VmRSS", "VmHWM"):
                 fields[key] = int(value.split()[0]) * 1024
     return fields
+
+def cpu_ns():
+    total = 0.0
+    for who in (resource.RUSAGE_SELF, resource.RUSAGE_CHILDREN):
+        usage = resource.getrusage(who)
+        total += usage.ru_utime + usage.ru_stime
+    return int(total * 1e9)
 
 if kind == "module":
     from solvarinth_trainer import train_from_config
@@ -238,6 +247,7 @@ try:
 except OSError:
     reset = False
 before = status()
+cpu_start = cpu_ns()
 start = time.perf_counter_ns()
 outcome = {"ok": True}
 try:
@@ -246,29 +256,35 @@ try:
 except BaseException as exc:  # the outcome is what we report
     outcome = {"ok": False, "type": type(exc).__name__, "message": str(exc)[:300]}
 elapsed = time.perf_counter_ns() - start
+cpu = cpu_ns() - cpu_start
 after = status()
 print(json.dumps({"reset": reset, "rss_before": before["VmRSS"], "hwm_before": before["VmHWM"],
-                  "hwm_after": after["VmHWM"], "ns": elapsed, **outcome}))
+                  "hwm_after": after["VmHWM"], "ns": elapsed, "cpu_ns": cpu, **outcome}))
 """
 
 
-def probe(kind: str, path: Path, out: str, timeout: float = 900, address_limit: int | None = None) -> dict:
-    """Runs one call (module, json or yaml peer) in a fresh interpreter; time, peak, outcome.
-    address_limit caps the child's address space (bytes) so a runaway input cannot take the
-    whole machine; hitting it shows up as a MemoryError or a crash, never as success."""
+def probe(kind: str, path: Path, out: str, timeout: float = 900, address_limit: int | None = None,
+          python: str | None = None) -> dict:
+    """Runs one call (module, json or yaml peer) in a fresh interpreter; time, CPU time, peak,
+    outcome. address_limit caps the child's address space (bytes) so a runaway input cannot take
+    the whole machine; hitting it shows up as a MemoryError or a crash, never as success.
+    python is the interpreter to run (default: this one), so that another build can be probed.
+    A child killed by a signal leaves no core file: crashing inputs are expected here."""
 
     def limit() -> None:
-        if address_limit is not None:
-            import resource
+        import resource
 
+        resource.setrlimit(resource.RLIMIT_CORE, (0, 0))
+        if address_limit is not None:
             resource.setrlimit(resource.RLIMIT_AS, (address_limit, address_limit))
 
-    proc = subprocess.run([sys.executable, "-c", PROBE, kind, str(path), out],
+    proc = subprocess.run([python or sys.executable, "-c", PROBE, kind, str(path), out],
                           capture_output=True, text=True, timeout=timeout, preexec_fn=limit)
     lines = proc.stdout.strip().splitlines()
     if proc.returncode != 0 or not lines:
         return {"ok": False, "type": f"child ended with status {proc.returncode}",
-                "message": proc.stderr.strip()[-300:], "ns": None, "peak": None, "reset": None}
+                "message": proc.stderr.strip()[-300:], "ns": None, "cpu_ns": None, "peak": None,
+                "reset": None, "status": proc.returncode}
     data = json.loads(lines[-1])
     data["peak"] = data["hwm_after"] - data["rss_before"]
     return data
