@@ -51,12 +51,7 @@ std::uint32_t Identities::scalar(const ScalarRead& read, std::uint32_t tag) {
 }
 
 std::uint32_t Identities::sequence(const std::uint32_t* items, std::size_t count, std::uint32_t tag) {
-    Candidate c;
-    c.node.kind = Kind::Sequence;
-    c.count = checked_count(count);
-    c.parts = items;
-    c.hash = hash_numbers(kSequenceDomain, items, count);
-    return wrap(tag, intern(c));
+    return collection(Kind::Sequence, items, count, tag);
 }
 
 // Keys within a mapping are distinct, so ordering the entries by key gives one form per value.
@@ -68,11 +63,15 @@ std::uint32_t Identities::mapping(std::uint32_t* entries, std::size_t count, std
         entries[2 * i] = pairs[i].first;
         entries[2 * i + 1] = pairs[i].second;
     }
+    return collection(Kind::Mapping, entries, count, tag);
+}
+
+std::uint32_t Identities::collection(Kind kind, const std::uint32_t* parts, std::size_t count, std::uint32_t tag) {
     Candidate c;
-    c.node.kind = Kind::Mapping;
+    c.node.kind = kind;
     c.count = checked_count(count);
-    c.parts = entries;
-    c.hash = hash_numbers(kMappingDomain, entries, count);
+    c.parts = parts;
+    c.hash = hash_numbers(collection_domain(kind), parts, count);
     return wrap(tag, intern(c));
 }
 
@@ -84,6 +83,10 @@ std::uint32_t Identities::wrap(std::uint32_t tag, std::uint32_t inner) {
     c.node.low = tag;
     c.hash = hash_text(kTaggedDomain ^ std::uint64_t{inner} << 16, store_.tag_at(tag).name());
     return intern(c);
+}
+
+std::uint64_t Identities::collection_domain(Kind kind) {
+    return kind == Kind::Sequence ? kSequenceDomain : kMappingDomain;
 }
 
 // The hash a node was interned under, made again from what it holds.
@@ -98,7 +101,7 @@ std::uint64_t Identities::hash_of(const Node& n) const {
         case Kind::Mapping:
             break;
     }
-    return hash_numbers(n.kind == Kind::Sequence ? kSequenceDomain : kMappingDomain, parts_.begin() + n.high, n.low);
+    return hash_numbers(collection_domain(n.kind), parts_.begin() + n.high, n.low);
 }
 
 void Identities::remember(std::uint64_t at, std::uint64_t end, std::uint32_t id) { aliased_.emplace(at, Walked{id, end}); }
