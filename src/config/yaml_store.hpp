@@ -59,6 +59,9 @@ struct Event {
     std::uint8_t flags = 0;     // kPlain, kAliased
 };
 
+// A kept node of an anchored region costs this much; a region can be as large as the document.
+static_assert(sizeof(Event) == 24);
+
 inline constexpr std::uint8_t kPlain = 1;    // a plain scalar, subject to type resolution
 inline constexpr std::uint8_t kAliased = 2;  // an anchored event: an alias may refer to it
 inline constexpr std::uint32_t kWideMark = UINT32_MAX;
@@ -93,7 +96,7 @@ private:
     std::uint32_t tag_id(std::string_view text);
     void grow_tag_slots();
 
-    // A deque keeps growth free of large reallocation peaks; events are 24 bytes each.
+    // A deque keeps growth free of large reallocation peaks.
     std::deque<Event> events_;
     Arena texts_;  // scalar texts, each behind its size
     // Each distinct tag text once: its record, its text, and open addressing by the keyed hash
