@@ -161,7 +161,7 @@ def long_key(size: int, quoted: bool, word: str) -> Entries:
 
 
 # ---------------------------------------------------------------------------------------------
-# The flood. The string hash of the key table this was made against (src/config/yaml_keys.cpp,
+# The flood. The string hash of the key table this was made against (src/config/yaml/keys.cpp,
 # hash_of): h = seed ^ kind bits ^ n * K, then for each little-endian 8-byte word
 # h = (h ^ word) * K; h ^= h >> 29; K = 0x9E3779B97F4A7C15. The seed never enters the step,
 # so a difference that cancels within the steps cancels whatever the seed:

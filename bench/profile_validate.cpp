@@ -18,11 +18,11 @@
 #include <vector>
 
 #include "common/utf8.hpp"
-#include "config/json_reader.hpp"
-#include "config/json_validator.hpp"
+#include "config/json/reader.hpp"
+#include "config/json/validator.hpp"
 #include "config/read_file.hpp"
 #include "config/validate.hpp"
-#include "config/yaml_check.hpp"
+#include "config/yaml/check.hpp"
 
 using namespace solvarinth;
 using Clock = std::chrono::steady_clock;

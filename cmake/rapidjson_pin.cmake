@@ -1,6 +1,6 @@
 # Stops configuration unless the RapidJSON headers are the ones our JSON reader was written for.
 #
-# json_validator.cpp replaces some of GenericReader's members (ParseString, ScanCopyUnescapedString)
+# json/validator.cpp replaces some of GenericReader's members (ParseString, ScanCopyUnescapedString)
 # with copies of RapidJSON 1.1.0's code that call into its private parts, and TextStream::Put
 # relies on the order in which ParseStringToStream decodes escapes. Every JSON verdict (error code,
 # offset, which numbers are refused) comes from the rest of that reader. A later RapidJSON that
@@ -54,6 +54,6 @@ function(solvarinth_check_rapidjson include_dir)
       "${differing}"
       "Our reader replaces parts of RapidJSON's and would judge configs differently with another "
       "version. Build with the vendored copy (leave SOLVARINTH_SYSTEM_LIBS off), or port "
-      "src/config/json_validator.cpp and renew the pins in cmake/rapidjson_pin.cmake.")
+      "src/config/json/validator.cpp and renew the pins in cmake/rapidjson_pin.cmake.")
   endif()
 endfunction()

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "common/utf8.hpp"
-#include "config/json_errors.hpp"
-#include "config/json_validator.hpp"
+#include "config/json/errors.hpp"
+#include "config/json/validator.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // The validator sees only text that passed the UTF-8 check, NUL-terminated.

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "common/utf8.hpp"
-#include "config/yaml_check.hpp"
+#include "config/yaml/check.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

@@ -27,10 +27,10 @@ EMULATED_TESTS=(tests/launch/test_launch.py tests/config tests/cli/test_check_co
 # Left out of those under emulation (by pytest's durations, five of their ten minutes there): the
 # property tests, whose hundreds of generated documents exercise the code the tables do, at about
 # a second each, and the tests that judge the process's memory by its RSS, which qemu distorts.
-EMULATED_DESELECT=(tests/config/test_yaml.py::test_matches_reference_model
+EMULATED_DESELECT=(tests/config/yaml/test_yaml.py::test_matches_reference_model
     tests/cli/test_check_command.py::test_agrees_with_the_module_on_generated_documents
-    tests/config/test_yaml_stream.py::test_memory_stays_near_the_text_size
-    tests/config/test_yaml.py::test_deep_nesting_memory_stays_near_the_text_size
+    tests/config/yaml/test_yaml_stream.py::test_memory_stays_near_the_text_size
+    tests/config/yaml/test_yaml.py::test_deep_nesting_memory_stays_near_the_text_size
     tests/module/test_trainer_config.py::test_no_leak_in_construction_and_assignment)
 # For the newer versions under emulation, what the wheel of each must show at the least: the
 # import (checked before), real calls (launch) and the module's surface. Their parser is the

@@ -7,7 +7,7 @@ test run: it needs two builds and takes minutes (about five for the large docume
     python3 scripts/yaml_differential.py OLD_CHECK NEW_CHECK [--generated 300000] [--seed 1]
         [--sizes all|none|CLASS,...] [--case TEXT] [--list] [--no-tables]
 
-The files: every YAML case of tests/config/test_yaml.py (ACCEPTED, REJECTED, HOSTILE, each also
+The files: every YAML case of tests/config/yaml/test_yaml.py (ACCEPTED, REJECTED, HOSTILE, each also
 behind a byte-order mark), the fuzz corpus, large documents, and generated documents built to
 reach the rules that order failures: anchors and aliases (as keys too), deep nesting and aliases
 that cross the nesting budget, repeated keys at every depth, tags, parser errors and unknown
@@ -54,7 +54,7 @@ BOM = "\ufeff"
 def table_cases():
     """The texts of the YAML test tables; the test module's fixtures are not needed here."""
     sys.modules.setdefault("conftest", types.SimpleNamespace(raises_exactly=None, run_python=None))
-    sys.path.insert(0, str(ROOT / "tests" / "config"))
+    sys.path.insert(0, str(ROOT / "tests" / "config" / "yaml"))
     import test_yaml as t
 
     texts = list(t.ACCEPTED) + [text for text, _ in t.REJECTED] + [text for _, text, _ in t.HOSTILE]

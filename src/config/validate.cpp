@@ -1,10 +1,10 @@
 // validate_config: the five stages in order, the first failure ending the check.
 #include "config/validate.hpp"
 
-#include "config/json_errors.hpp"
-#include "config/json_validator.hpp"
+#include "config/json/errors.hpp"
+#include "config/json/validator.hpp"
 #include "config/read_file.hpp"
-#include "config/yaml_check.hpp"
+#include "config/yaml/check.hpp"
 
 namespace solvarinth::config {
 namespace {

@@ -15,7 +15,8 @@ import solvarinth_trainer
 
 # The config tables live beside their tests as module constants; they are imported from there,
 # not copied, so a case added to a table is checked here too.
-sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "config"))
+CONFIG_TESTS = Path(__file__).resolve().parents[1] / "config"
+sys.path[:0] = [str(CONFIG_TESTS), str(CONFIG_TESTS / "json"), str(CONFIG_TESTS / "yaml")]
 import test_files  # noqa: E402
 import test_json  # noqa: E402
 import test_memory  # noqa: E402

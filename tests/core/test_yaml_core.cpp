@@ -7,8 +7,8 @@
 
 #include <doctest/doctest.h>
 
-#include "config/yaml_check.hpp"
-#include "config/yaml_scalar.hpp"
+#include "config/yaml/check.hpp"
+#include "config/yaml/scalar.hpp"
 
 using namespace solvarinth::config::yaml;
 

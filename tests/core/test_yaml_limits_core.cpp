@@ -9,7 +9,7 @@
 
 #include <doctest/doctest.h>
 
-#include "config/yaml_check.hpp"
+#include "config/yaml/check.hpp"
 
 namespace {
 

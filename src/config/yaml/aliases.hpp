@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "common/diagnostic.hpp"
-#include "config/yaml_arena.hpp"
-#include "config/yaml_store.hpp"
+#include "config/yaml/arena.hpp"
+#include "config/yaml/store.hpp"
 
 namespace solvarinth::config::yaml {
 

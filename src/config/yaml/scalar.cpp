@@ -1,7 +1,7 @@
 // Scalar resolution. Integers accept 0x/0o/0b prefixes and must fit 64 bits; a text of digits
 // with a leading zero stays a string; floats follow the usual decimal grammar plus the dotted
 // .inf/.nan spellings and must be finite.
-#include "config/yaml_scalar.hpp"
+#include "config/yaml/scalar.hpp"
 
 #include <charconv>
 #include <cmath>

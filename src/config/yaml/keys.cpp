@@ -1,7 +1,7 @@
 // Keys of a mapping as packed entries in growing blocks, a linear scan while the mapping is
 // small, then a table under a keyed hash, so that no text can be crafted in advance to make its
 // keys collide.
-#include "config/yaml_keys.hpp"
+#include "config/yaml/keys.hpp"
 
 #include <bit>
 #include <cmath>
@@ -13,7 +13,7 @@
 
 #include "common/fault.hpp"
 #include "common/quote.hpp"
-#include "config/keyed_hash.hpp"
+#include "config/yaml/keyed_hash.hpp"
 
 namespace solvarinth::config::yaml {
 namespace {

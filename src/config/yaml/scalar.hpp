@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "config/yaml_store.hpp"
+#include "config/yaml/store.hpp"
 
 namespace solvarinth::config::yaml {
 

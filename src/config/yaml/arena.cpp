@@ -1,5 +1,5 @@
 // Growing blocks of bytes.
-#include "config/yaml_arena.hpp"
+#include "config/yaml/arena.hpp"
 
 #include <algorithm>
 

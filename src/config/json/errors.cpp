@@ -1,6 +1,6 @@
 // JSON error descriptions: RapidJSON's error codes told apart by the bytes around them, moved to
 // the byte at fault, and the "<description> at line L column C" text.
-#include "config/json_errors.hpp"
+#include "config/json/errors.hpp"
 
 #include <algorithm>
 #include <cctype>

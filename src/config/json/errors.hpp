@@ -4,9 +4,9 @@
 #include <cstddef>
 
 #include "common/diagnostic.hpp"
-#include "config/json_chars.hpp"
-#include "config/json_reader.hpp"
-#include "config/json_validator.hpp"
+#include "config/json/chars.hpp"
+#include "config/json/reader.hpp"
+#include "config/json/validator.hpp"
 
 namespace solvarinth::config::json {
 

@@ -11,8 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "config/yaml_arena.hpp"
-#include "config/yaml_parser.hpp"
+#include "config/yaml/arena.hpp"
+#include "config/yaml/parser.hpp"
 
 namespace solvarinth::config::yaml {
 

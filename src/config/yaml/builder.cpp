@@ -1,13 +1,13 @@
 // The streaming walk: one frame per open collection, each node judged when its last event
 // arrives, the node path rendered from the frames only when a message needs it.
-#include "config/yaml_builder.hpp"
+#include "config/yaml/builder.hpp"
 
 #include <string>
 #include <utility>
 
 #include "common/utf8.hpp"
 #include "config/limits.hpp"
-#include "config/yaml_scalar.hpp"
+#include "config/yaml/scalar.hpp"
 
 namespace solvarinth::config::yaml {
 

@@ -1,12 +1,12 @@
 // The kept events: compact records, scalar texts behind size prefixes, marks too wide for the
 // record kept aside, and tags classified once per distinct text.
-#include "config/yaml_store.hpp"
+#include "config/yaml/store.hpp"
 
 #include <cstring>
 
 #include "common/fault.hpp"
 #include "common/utf8.hpp"
-#include "config/keyed_hash.hpp"
+#include "config/yaml/keyed_hash.hpp"
 
 namespace solvarinth::config::yaml {
 namespace {

@@ -9,9 +9,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "config/yaml_arena.hpp"
-#include "config/yaml_scalar.hpp"
-#include "config/yaml_store.hpp"
+#include "config/yaml/arena.hpp"
+#include "config/yaml/scalar.hpp"
+#include "config/yaml/store.hpp"
 
 namespace solvarinth::config::yaml {
 

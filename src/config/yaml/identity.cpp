@@ -1,7 +1,7 @@
 // Key identity by hash-consing: a node's identity is looked up from its kind, its scalar value
 // or its children's identities, so structural equality never recurses into the children again.
 // The table is under the keyed hash, so no text can be crafted to make its lookups slow.
-#include "config/yaml_identity.hpp"
+#include "config/yaml/identity.hpp"
 
 #include <algorithm>
 #include <bit>
@@ -10,9 +10,9 @@
 #include <utility>
 
 #include "common/fault.hpp"
-#include "config/keyed_hash.hpp"
-#include "config/yaml_arena.hpp"
-#include "config/yaml_keys.hpp"
+#include "config/yaml/keyed_hash.hpp"
+#include "config/yaml/arena.hpp"
+#include "config/yaml/keys.hpp"
 
 namespace solvarinth::config::yaml {
 namespace {

@@ -1,5 +1,5 @@
 // The libyaml parser wrapper: input set-up, event delivery, and libyaml's error as a message.
-#include "config/yaml_parser.hpp"
+#include "config/yaml/parser.hpp"
 
 #include <string>
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "config/yaml_arena.hpp"
-#include "config/yaml_scalar.hpp"
+#include "config/yaml/arena.hpp"
+#include "config/yaml/scalar.hpp"
 
 namespace solvarinth::config::yaml {
 

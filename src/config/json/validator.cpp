@@ -1,7 +1,7 @@
 // JSON check: RapidJSON's recursive SAX reader run in place over the text, and a handler that
 // spends the nesting budget and stops at what RapidJSON lets through (lone surrogates, numbers
 // at the edge of the double range).
-#include "config/json_validator.hpp"
+#include "config/json/validator.hpp"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -16,9 +16,9 @@
 
 #include "common/decimal.hpp"
 #include "common/fault.hpp"
-#include "config/json_chars.hpp"
-#include "config/json_errors.hpp"
-#include "config/json_reader.hpp"
+#include "config/json/chars.hpp"
+#include "config/json/errors.hpp"
+#include "config/json/reader.hpp"
 #include "config/limits.hpp"
 
 namespace solvarinth::config {

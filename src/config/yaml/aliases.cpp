@@ -1,5 +1,5 @@
 // Alias accounting: summaries for aliases that fit, walks over kept events for those that do not.
-#include "config/yaml_aliases.hpp"
+#include "config/yaml/aliases.hpp"
 
 #include <algorithm>
 #include <limits>
@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "common/fault.hpp"
-#include "config/keyed_hash.hpp"
+#include "config/yaml/keyed_hash.hpp"
 #include "config/limits.hpp"
 
 namespace solvarinth::config::yaml {

@@ -3,7 +3,7 @@
 // build failure: the alias expansion limit is a multiple of the document's whole event count, so
 // a failure is reported only once the count is final. A failure whose walk had already counted
 // more expansions than the limit allows was never reached: the expansion limit fired first.
-#include "config/yaml_check.hpp"
+#include "config/yaml/check.hpp"
 
 #include <functional>
 #include <limits>
@@ -11,8 +11,8 @@
 
 #include "common/fault.hpp"
 #include "config/limits.hpp"
-#include "config/yaml_builder.hpp"
-#include "config/yaml_parser.hpp"
+#include "config/yaml/builder.hpp"
+#include "config/yaml/parser.hpp"
 
 namespace solvarinth::config {
 namespace {

@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "common/diagnostic.hpp"
-#include "config/yaml_aliases.hpp"
-#include "config/yaml_identity.hpp"
-#include "config/yaml_keys.hpp"
-#include "config/yaml_store.hpp"
+#include "config/yaml/aliases.hpp"
+#include "config/yaml/identity.hpp"
+#include "config/yaml/keys.hpp"
+#include "config/yaml/store.hpp"
 
 namespace solvarinth::config::yaml {
 

@@ -1,5 +1,5 @@
 // The secret words of the keyed hash, drawn once per process.
-#include "config/keyed_hash.hpp"
+#include "config/yaml/keyed_hash.hpp"
 
 #include <random>
 

@@ -16,5 +16,5 @@ typedef ::std::size_t SizeType;
 // The headers are checked in full when the build is configured (cmake/rapidjson_pin.cmake); this
 // stops at least a build that skips that check, or finds another version than the checked one.
 static_assert(RAPIDJSON_MAJOR_VERSION == 1 && RAPIDJSON_MINOR_VERSION == 1 && RAPIDJSON_PATCH_VERSION == 0,
-              "json_validator.cpp replaces parts of RapidJSON 1.1.0's reader; build with third_party/rapidjson");
+              "json/validator.cpp replaces parts of RapidJSON 1.1.0's reader; build with third_party/rapidjson");
 static_assert(sizeof(rapidjson::SizeType) == sizeof(std::size_t), "string lengths must not wrap at 4 GiB");
