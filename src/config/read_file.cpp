@@ -2,14 +2,15 @@
 #include "config/read_file.hpp"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "common/fault.hpp"
+#include "common/large_block.hpp"
 #include "common/os_error.hpp"
 #include "common/utf8.hpp"
 
@@ -20,9 +21,6 @@ constexpr std::string_view kNotFound = "Config file not found: ";
 constexpr std::string_view kReadFailed = "Failed to read config: ";
 constexpr std::string_view kInvalidUtf8 = "stream did not contain valid UTF-8";
 constexpr std::size_t kInitialCapacity = 8192;  // for files that report no size (pipes, /proc)
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
-// From this size on, the page faults of a fresh buffer cost more than the read itself.
-constexpr std::size_t kHugeFrom = std::size_t{4} << 20;
 
 Outcome read_failure(std::string_view cause) { return fail(ErrorClass::IO, kReadFailed, cause); }
 
@@ -40,21 +38,6 @@ public:
 private:
     int fd_;
 };
-
-// A block of bytes bytes, or null. A large block starts on a huge-page boundary and is advised
-// to use huge pages, so the read faults in one page per 2 MiB instead of one per 4 KiB. Its size
-// is not rounded up: the kernel backs a partly used last 2 MiB with small pages, so the block
-// costs no memory beyond the file. The advice is a hint: where the kernel ignores it, nothing
-// changes.
-char* reserve(std::size_t bytes) noexcept {
-    if (bytes < kHugeFrom) return static_cast<char*>(std::malloc(bytes));
-    // posix_memalign, not aligned_alloc: the latter wants the size to be a multiple of the
-    // alignment, which would mean rounding up.
-    void* block = nullptr;
-    if (::posix_memalign(&block, kHugePage, bytes) != 0) return nullptr;
-    ::madvise(block, bytes, MADV_HUGEPAGE);
-    return static_cast<char*>(block);
-}
 
 }  // namespace
 
@@ -85,7 +68,7 @@ Outcome read_config_text(const std::string& path, TextBuffer& out) {
     if (::fstat(fd.get(), &st) == 0 && st.st_size > 0) capacity = static_cast<std::size_t>(st.st_size);
     // One spare byte lets the final zero-length read (end of file) land without growing, and
     // holds the terminating NUL afterwards.
-    char* block = reserve(capacity + 1);
+    char* block = static_cast<char*>(allocate_large(capacity + 1));
     if (block == nullptr) return read_failure(kOutOfMemory);
     out.data_.reset(block);
     out.capacity_ = capacity;

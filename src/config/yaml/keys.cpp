@@ -9,9 +9,8 @@
 #include <cstring>
 #include <limits>
 
-#include <sys/mman.h>
-
 #include "common/fault.hpp"
+#include "common/large_block.hpp"
 #include "common/quote.hpp"
 #include "config/yaml/keyed_hash.hpp"
 
@@ -19,7 +18,6 @@ namespace solvarinth::config::yaml {
 namespace {
 
 constexpr std::string_view kDuplicateEntry = "duplicate entry ";
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
 // The head byte of an entry: a scalar's kind and flag, or this for an identity number.
 constexpr unsigned char kStructuralHead = 0xFF;
 
@@ -81,18 +79,11 @@ template <typename Entry>
 
 }  // namespace
 
-// Slots of consecutive keys lie far apart: a large table sits on huge pages where the kernel
-// allows, so that its lookups do not miss the TLB as well as the cache. All bytes 0xFF: empty.
+// Slots of consecutive keys lie far apart: a large table is a large block, so that its lookups
+// do not miss the TLB as well as the cache. All bytes 0xFF: empty.
 MappingKeys::Slot* MappingKeys::allocate_slots(std::size_t count) {
     const std::size_t bytes = count * sizeof(Slot);
-    void* block = nullptr;
-    if (bytes < kHugePage) {
-        block = std::malloc(bytes);
-    } else if (::posix_memalign(&block, kHugePage, bytes) == 0) {
-        ::madvise(block, bytes, MADV_HUGEPAGE);
-    } else {
-        block = nullptr;
-    }
+    void* block = allocate_large(bytes);
     if (!block) fatal(kOutOfMemory);
     std::memset(block, 0xFF, bytes);
     return static_cast<Slot*>(block);
