@@ -17,7 +17,7 @@ namespace {
 
 using namespace solvarinth;
 
-enum Status { kPassed = 0, kFailed = 1, kUsage = 2 };
+enum Status { kPassed = 0, kFailed = 1, kBadUsage = 2 };
 
 // Writes all of text to fd; false on a write error, with errno set. A reader that went away
 // (EPIPE) shows up here as a plain error because SIGPIPE is ignored.
@@ -65,7 +65,7 @@ int run(int argc, char** argv) {
                                                                                                 : output_failed();
         case cli::Action::UsageError:
             (void)write_all(STDERR_FILENO, "solvarinth-check: " + options.problem + "\n" + std::string(cli::kUsage));
-            return kUsage;
+            return kBadUsage;
         case cli::Action::Check:
             break;
     }

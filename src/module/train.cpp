@@ -7,8 +7,8 @@
 #include "config/validate.hpp"
 #include "launch/spawn.hpp"
 #include "module/binding.hpp"
-#include "module/trainer_arguments.hpp"
 #include "module/raise.hpp"
+#include "module/trainer_arguments.hpp"
 
 namespace solvarinth::py {
 

@@ -1,4 +1,4 @@
-// Alias accounting: summaries for aliases that fit, walks over kept events for those that do not.
+// Alias accounting: summaries for aliases that fit, replays of kept events for those that do not.
 #include "config/yaml/aliases.hpp"
 
 #include <algorithm>
@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "common/fault.hpp"
-#include "config/yaml/keyed_hash.hpp"
 #include "config/limits.hpp"
+#include "config/yaml/keyed_hash.hpp"
 
 namespace solvarinth::config::yaml {
 namespace {
@@ -94,11 +94,11 @@ Diagnostic Aliases::recursion_limit(std::size_t at) const {
 std::optional<Diagnostic> Aliases::expand(std::uint64_t target, std::uint32_t budget, Summary& out) {
     const Summary s = summary_of(target);
     if (s.height <= budget) {
-        expansions_ = saturating_add(expansions_, saturating_add(1, s.jumps));
-        out = Summary{s.height, saturating_add(s.jumps, 1)};
+        expansions_ = saturating_add(expansions_, saturating_add(1, s.expansions));
+        out = Summary{s.height, saturating_add(s.expansions, 1)};
         return std::nullopt;
     }
-    // The node does not fit the budget left: walking it again finds where building fails.
+    // The node does not fit the budget left: replaying it finds where building fails.
     if (auto failure = replay(target, budget)) return failure;
     fatal("YAML alias expansion fits after all");
 }
@@ -121,18 +121,18 @@ Diagnostic Aliases::expand_enclosing(std::uint64_t target, std::uint32_t budget,
                     if (auto failure = replay_node(pos, budget)) return *failure;
                 fatal("YAML alias expansion fits after all");
             }
-            expansions_ = saturating_add(expansions_, l->done.jumps);
+            expansions_ = saturating_add(expansions_, l->done.expansions);
         }
     }
 }
 
-// Expands an alias to a complete node by walking its kept events again. Everything but the
+// Expands an alias to a complete node by replaying its kept events. Everything but the
 // nesting budget was checked when those events were first built.
 std::optional<Diagnostic> Aliases::replay(std::uint64_t target, std::uint32_t budget) {
     expansions_ = saturating_add(expansions_, 1);
     const Summary s = summary_of(target);
     if (s.height <= budget) {
-        expansions_ = saturating_add(expansions_, s.jumps);
+        expansions_ = saturating_add(expansions_, s.expansions);
         return std::nullopt;
     }
     std::size_t pos = target;
@@ -145,7 +145,6 @@ std::optional<Diagnostic> Aliases::replay_node(std::size_t& pos, std::uint32_t b
     const std::size_t at = pos;
     const Event& e = store_[pos++];
     switch (e.kind) {
-        case EventKind::Void:
         case EventKind::Scalar:
             return std::nullopt;
         case EventKind::Alias:

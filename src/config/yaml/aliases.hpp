@@ -1,11 +1,11 @@
 // What aliases cost: the nesting height and alias count of each anchored node, the running count
-// of alias expansions, and the walks over kept events that find where an alias that does not fit
+// of alias expansions, and the replays of kept events that find where an alias that does not fit
 // its nesting budget runs out.
 //
 // Aliases are not copied. A node that an alias names has been built by the time the alias is
 // reached, and building it again could only differ in depth and in the alias count, so each such
 // node's height and the expansions inside it are kept. An alias whose node fits the nesting budget
-// where it stands is accounted for at once; only one that cannot fit is walked again, through its
+// where it stands is accounted for at once; only one that cannot fit is replayed, through its
 // kept events, to find exactly where the budget runs out. An alias inside the node it names
 // expands without end; its rounds are counted from the open collections around it.
 //
@@ -26,19 +26,17 @@
 
 namespace solvarinth::config::yaml {
 
-inline constexpr std::uint64_t kNotStored = UINT64_MAX;
-
 // Addition that stops at the largest count instead of wrapping: past any limit is past it.
 std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b);
 
 // What building a node adds up to: its nesting height and the alias expansions inside it.
 struct Summary {
     std::uint32_t height = 0;
-    std::uint64_t jumps = 0;
+    std::uint64_t expansions = 0;
 
     void absorb(const Summary& child) {
         if (child.height > height) height = child.height;
-        jumps = saturating_add(jumps, child.jumps);
+        expansions = saturating_add(expansions, child.expansions);
     }
 };
 

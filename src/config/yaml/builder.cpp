@@ -1,4 +1,4 @@
-// The streaming walk: one frame per open collection, each node judged when its last event
+// Building as events stream in: one frame per open collection, each node judged when its last event
 // arrives, the node path rendered from the frames only when a message needs it.
 #include "config/yaml/builder.hpp"
 
@@ -11,7 +11,7 @@
 
 namespace solvarinth::config::yaml {
 
-Builder::Builder() : root_budget_(kYamlNestingBudget) {
+Builder::Builder() {
     // One frame per level the budget allows, so that a frame never moves while it is open.
     frames_.reserve(kYamlNestingBudget + 1);
 }
@@ -125,8 +125,7 @@ std::uint64_t Builder::start(const yaml_event_t& e, bool mapping, bool anchored)
         fail_at(depth_, mark, kEmptyTag);
         return kNotStored;
     }
-    const std::uint32_t left = budget();
-    if (left == 0) {
+    if (budget() == 0) {
         Diagnostic message{std::string(kRecursionLimit), std::nullopt};
         append_mark(message, mark);
         fail(std::move(message));
@@ -149,7 +148,6 @@ std::uint64_t Builder::start(const yaml_event_t& e, bool mapping, bool anchored)
     f.opens_region = opens;
     f.at_value = false;
     f.key_named = false;
-    f.budget = left - 1;
     f.mark = mark;
     f.index = 0;
     f.level = Level{at, kNotStored, Summary{}};
@@ -226,7 +224,7 @@ void Builder::cut_short(const Diagnostic& reason) {
     if (settle() && !complete_) fail(reason);
 }
 
-// A key left pending is judged before anything after it in the walk; false when building has
+// A key left pending is judged before anything after it in the document; false when building has
 // failed, there or before.
 bool Builder::settle() {
     if (failure_) return false;

@@ -1,7 +1,7 @@
 // Building the first document as its events arrive: tags, the nesting budget, duplicate keys by
 // value, alias accounting, and the node path of a failure. Only what a later event can still
 // need is kept: the open collections with the keys of each open mapping, and the events of
-// anchored nodes and of collection keys. The walk stops at its first failure.
+// anchored nodes and of collection keys. Building stops at its first failure.
 #pragma once
 
 #include <yaml.h>
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/diagnostic.hpp"
+#include "config/limits.hpp"
 #include "config/yaml/aliases.hpp"
 #include "config/yaml/identity.hpp"
 #include "config/yaml/keys.hpp"
@@ -20,7 +21,7 @@
 
 namespace solvarinth::config::yaml {
 
-// The first failure of building, and how many alias expansions the walk had counted before it.
+// The first failure of building, and how many alias expansions building had counted before it.
 struct BuildFailure {
     Diagnostic message;
     std::uint64_t expansions = 0;
@@ -70,7 +71,6 @@ private:
         bool identify = false;      // a key or inside one: its identity is built from its children's
         std::uint32_t tag = 0;      // its tag's number, 0 for none
         std::size_t ids_from = 0;   // identify: where its children's identities start in child_ids_
-        std::uint32_t budget = 0;   // left for its children
         Mark mark;
         std::size_t index = 0;      // sequence: the element being built
         Level level;
@@ -79,7 +79,9 @@ private:
     };
 
     Role role() const;
-    std::uint32_t budget() const { return depth_ == 0 ? root_budget_ : frames_[depth_ - 1].budget; }
+    // The levels a child of the innermost open collection may still nest: start() refuses a
+    // collection when none are left, so depth_ never passes the budget.
+    std::uint32_t budget() const { return kYamlNestingBudget - static_cast<std::uint32_t>(depth_); }
     Frame& top() { return frames_[depth_ - 1]; }
     void child_starts();
     void finish_child(const Summary& s);
@@ -98,7 +100,6 @@ private:
     Store store_;
     Identities ids_{store_};
     Aliases aliases_{store_};
-    const std::uint32_t root_budget_;
     // The open collections, outermost first; frames past depth_ stay for reuse.
     std::vector<Frame> frames_;
     std::size_t depth_ = 0;

@@ -1,8 +1,8 @@
 // The check's event loop and its verdict. Besides feeding the builder, the loop counts the
 // document's events, binds anchors and watches the nesting depth, all of which go on after a
 // build failure: the alias expansion limit is a multiple of the document's whole event count, so
-// a failure is reported only once the count is final. A failure whose walk had already counted
-// more expansions than the limit allows was never reached: the expansion limit fired first.
+// a failure is reported only once the count is final. A failure by which building had already
+// counted more expansions than the limit allows was never reached: the expansion limit fired first.
 #include "config/yaml/check.hpp"
 
 #include <functional>
@@ -25,7 +25,7 @@ constexpr std::string_view kMoreDocuments =
 
 enum class Step { Next, Stop, DocumentEnd };
 
-class Walk {
+class EventLoop {
 public:
     Step take(const yaml_event_t& e);
     // The events stop early: a parser error.
@@ -42,12 +42,15 @@ private:
     Builder builder_;
     AnchorNames anchors_;
     std::uint64_t events_ = 0;  // as the expansion limit counts them
+    // The loop's own nesting count: building stops at its first failure, but the loop goes on to
+    // count the document's events for the expansion limit, and must still stop parsing once the
+    // nesting passes the budget, before libyaml's per-level stacks grow without bound.
     std::uint32_t depth_ = 0;
     std::optional<Diagnostic> stopped_;
     bool more_documents_ = false;
 };
 
-Step Walk::take(const yaml_event_t& e) {
+Step EventLoop::take(const yaml_event_t& e) {
     switch (e.type) {
         case YAML_STREAM_START_EVENT:
         case YAML_DOCUMENT_START_EVENT:
@@ -84,7 +87,7 @@ Step Walk::take(const yaml_event_t& e) {
     fatal("libyaml delivered no event");
 }
 
-Step Walk::alias(const yaml_event_t& e) {
+Step EventLoop::alias(const yaml_event_t& e) {
     const auto found = anchors_.find(text_of(e.data.alias.anchor));
     if (!found) {
         Diagnostic message{"unknown anchor", std::nullopt};
@@ -97,7 +100,7 @@ Step Walk::alias(const yaml_event_t& e) {
     return Step::Next;
 }
 
-Step Walk::open(const yaml_event_t& e, bool mapping) {
+Step EventLoop::open(const yaml_event_t& e, bool mapping) {
     const yaml_char_t* anchor = mapping ? e.data.mapping_start.anchor : e.data.sequence_start.anchor;
     ++events_;
     bind(anchor, builder_.start(e, mapping, anchor != nullptr));
@@ -107,17 +110,17 @@ Step Walk::open(const yaml_event_t& e, bool mapping) {
     return ++depth_ > kYamlNestingBudget ? Step::Stop : Step::Next;
 }
 
-void Walk::bind(const yaml_char_t* anchor, std::uint64_t at) {
+void EventLoop::bind(const yaml_char_t* anchor, std::uint64_t at) {
     if (!anchor) return;
     anchors_.bind(text_of(anchor), at);
 }
 
-void Walk::stop(Diagnostic reason) {
+void EventLoop::stop(Diagnostic reason) {
     builder_.cut_short(reason);
     stopped_ = std::move(reason);
 }
 
-std::optional<Diagnostic> Walk::verdict() const {
+std::optional<Diagnostic> EventLoop::verdict() const {
     const std::uint64_t limit = events_ > std::numeric_limits<std::uint64_t>::max() / kYamlRepetitionFactor
                                     ? std::numeric_limits<std::uint64_t>::max()
                                     : events_ * kYamlRepetitionFactor;
@@ -142,23 +145,23 @@ bool more_follows(Parser& parser) {
 
 std::optional<Diagnostic> check_yaml(std::string_view text) {
     Parser parser(text);
-    Walk walk;
+    EventLoop loop;
     ParsedEvent event;
     for (;;) {
         if (!parser.next(event)) {
-            walk.stop(parser.error_message());
+            loop.stop(parser.error_message());
             break;
         }
-        const Step step = walk.take(*event);
+        const Step step = loop.take(*event);
         if (step == Step::Next) continue;
         if (step == Step::DocumentEnd) {
             event.reset();
-            walk.set_more_documents(more_follows(parser));
+            loop.set_more_documents(more_follows(parser));
         }
         break;
     }
-    walk.finish();
-    return walk.verdict();
+    loop.finish();
+    return loop.verdict();
 }
 
 }  // namespace solvarinth::config

@@ -10,8 +10,8 @@
 #include <utility>
 
 #include "common/fault.hpp"
-#include "config/yaml/keyed_hash.hpp"
 #include "config/yaml/arena.hpp"
+#include "config/yaml/keyed_hash.hpp"
 #include "config/yaml/keys.hpp"
 
 namespace solvarinth::config::yaml {
@@ -104,7 +104,7 @@ std::uint64_t Identities::hash_of(const Node& n) const {
     return hash_numbers(collection_domain(n.kind), parts_.begin() + n.high, n.low);
 }
 
-void Identities::remember(std::uint64_t at, std::uint64_t end, std::uint32_t id) { aliased_.emplace(at, Walked{id, end}); }
+void Identities::remember(std::uint64_t at, std::uint64_t end, std::uint32_t id) { aliased_.emplace(at, Remembered{id, end}); }
 
 std::uint32_t Identities::target(std::uint64_t at) {
     std::size_t pos = at;
@@ -112,7 +112,7 @@ std::uint32_t Identities::target(std::uint64_t at) {
 }
 
 // The identity of the kept node starting at pos, which building has already accepted; pos moves
-// past the node. An anchored node is walked once: its identity and end are kept, so a walk of an
+// past the node. An anchored node is read once: its identity and end are kept, so reading an
 // enclosing node, or another alias, steps over it.
 std::uint32_t Identities::of(std::size_t& pos) {
     const std::size_t at = pos;
@@ -125,12 +125,6 @@ std::uint32_t Identities::of(std::size_t& pos) {
     }
     std::uint32_t id;
     switch (e.kind) {
-        case EventKind::Void: {
-            ScalarRead null;
-            null.value.kind = ScalarKind::Null;
-            id = scalar(null, 0);
-            break;
-        }
         case EventKind::Alias:
             return target(e.payload);
         case EventKind::Scalar:
@@ -138,7 +132,7 @@ std::uint32_t Identities::of(std::size_t& pos) {
             break;
         case EventKind::SequenceStart:
         case EventKind::MappingStart:
-            id = walk_collection(pos, e.kind == EventKind::MappingStart, e.tag);
+            id = of_collection(pos, e.kind == EventKind::MappingStart, e.tag);
             break;
         default:
             fatal("YAML identity taken at the end of a collection");
@@ -147,7 +141,7 @@ std::uint32_t Identities::of(std::size_t& pos) {
     return id;
 }
 
-std::uint32_t Identities::walk_collection(std::size_t& pos, bool mapping, std::uint32_t tag) {
+std::uint32_t Identities::of_collection(std::size_t& pos, bool mapping, std::uint32_t tag) {
     std::vector<std::uint32_t> parts;
     const EventKind end = mapping ? EventKind::MappingEnd : EventKind::SequenceEnd;
     while (store_[pos].kind != end) parts.push_back(of(pos));

@@ -31,7 +31,7 @@ public:
     std::uint32_t sequence(const std::uint32_t* items, std::size_t count, std::uint32_t tag);
     std::uint32_t mapping(std::uint32_t* entries, std::size_t count, std::uint32_t tag);
     // The identity of the anchored node whose kept events start at at, as an alias to it stands
-    // for. Walked from the kept events once, or given by remember() when it was built bottom up.
+    // for. Read from the kept events once, or given by remember() when it was built bottom up.
     std::uint32_t target(std::uint64_t at);
     // The identity of the anchored node at at, whose kept events end before end.
     void remember(std::uint64_t at, std::uint64_t end, std::uint32_t id);
@@ -70,13 +70,13 @@ private:
         std::uint64_t hash = 0;
     };
 
-    struct Walked {
+    struct Remembered {
         std::uint32_t id;
         std::uint64_t end;
     };
 
     std::uint32_t of(std::size_t& pos);
-    std::uint32_t walk_collection(std::size_t& pos, bool mapping, std::uint32_t tag);
+    std::uint32_t of_collection(std::size_t& pos, bool mapping, std::uint32_t tag);
     std::uint32_t collection(Kind kind, const std::uint32_t* parts, std::size_t count, std::uint32_t tag);
     static std::uint64_t collection_domain(Kind kind);
     std::uint32_t wrap(std::uint32_t tag, std::uint32_t inner);
@@ -94,7 +94,7 @@ private:
     // Open addressing by the keyed hash, at most three quarters full; kNoNode marks an empty
     // slot. Most interned nodes are new, so a miss is the common probe.
     std::vector<std::uint32_t> slots_;
-    std::unordered_map<std::uint64_t, Walked> aliased_;  // anchored event -> identity, end
+    std::unordered_map<std::uint64_t, Remembered> aliased_;  // anchored event -> identity, end
 };
 
 }  // namespace solvarinth::config::yaml

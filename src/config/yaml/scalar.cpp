@@ -11,6 +11,7 @@
 #include "common/ascii.hpp"
 #include "common/decimal.hpp"
 #include "common/quote.hpp"
+#include "config/yaml/store.hpp"
 
 namespace solvarinth::config::yaml {
 namespace {

@@ -7,9 +7,12 @@
 #include <string>
 #include <string_view>
 
-#include "config/yaml/store.hpp"
+#include "config/yaml/tag.hpp"
 
 namespace solvarinth::config::yaml {
+
+class Store;
+struct Event;
 
 enum class ScalarKind : std::uint8_t { Null, Bool, Int, Float, String };
 

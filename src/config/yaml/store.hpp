@@ -13,11 +13,14 @@
 
 #include "config/yaml/arena.hpp"
 #include "config/yaml/parser.hpp"
+#include "config/yaml/tag.hpp"
 
 namespace solvarinth::config::yaml {
 
+// Where a node's start event is kept, when it is not.
+inline constexpr std::uint64_t kNotStored = UINT64_MAX;
+
 enum class EventKind : std::uint8_t {
-    Void,  // the single null node of an empty stream
     Scalar,
     Alias,
     SequenceStart,
@@ -26,36 +29,13 @@ enum class EventKind : std::uint8_t {
     MappingEnd,
 };
 
-// What a node's tag does to building.
-enum class TagClass : std::uint8_t {
-    Local,            // "!name": the node becomes a tagged value
-    LocalEmpty,       // "!" alone: building fails
-    LocalUnreadable,  // "!" and bytes that are not UTF-8: the node reads as untagged
-    Bool,             // core schema tags: a scalar must be a valid value of the kind
-    Int,
-    Float,
-    Null,
-    Other,            // a scalar carrying it is a string, a collection is unchanged
-};
-
-// Building a node tagged "!" alone fails with this text, scalar or collection.
-inline constexpr std::string_view kEmptyTag = "empty YAML tag is not allowed";
-
-struct Tag {
-    std::string_view text;     // as resolved by libyaml, handles expanded; kept by the store
-    TagClass kind;
-    std::uint8_t name_at = 0;  // Local: where the name compared between tagged values starts in text
-
-    std::string_view name() const { return text.substr(name_at); }
-};
-
 struct Event {
     std::uint64_t payload = 0;  // Scalar: arena reference of its text; Alias: anchored event;
                                 // anchored collection start: see Aliases::built
     std::uint32_t line = 0;     // kWideMark when the mark lives in Store::wide_marks
     std::uint32_t column = 0;
     std::uint32_t tag = 0;      // 0: untagged; otherwise 1 + index into Store::tags
-    EventKind kind = EventKind::Void;
+    EventKind kind = EventKind::Scalar;
     std::uint8_t flags = 0;     // kPlain, kAliased
 };
 

@@ -248,7 +248,7 @@ def collect(text):
 
 def reference(text):
     events, stored, more = collect(text)
-    limit, jumps = 100 * len(events), [0]
+    limit, expansions = 100 * len(events), [0]
 
     def fail_at(path, message, mark):
         raise Failed(("" if path == "." else path + ": ") + message + at(mark))
@@ -274,8 +274,8 @@ def reference(text):
             raise Failed(stored)
         kind, event = events[pos]
         if kind == "alias":
-            jumps[0] += 1
-            if jumps[0] > limit:
+            expansions[0] += 1
+            if expansions[0] > limit:
                 raise Failed("repetition limit exceeded")
             return build(event, path, budget)[0], pos + 1
         if kind == "void":
