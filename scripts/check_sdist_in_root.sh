@@ -16,18 +16,18 @@ done
 
 load_pythons
 # A venv of its own: the test command runs this beside steps that install into the others.
-host_python=$(make_venv "${pythons[0]}" sdist-build) || exit 1
-"$host_python" -m pip install -q build >&2 || die "could not install build"
+build_python=$(make_venv "${pythons[0]}" sdist-build) || exit 1
+"$build_python" -m pip install -q build >&2 || die "could not install build"
 work=$(mktemp -d "$root/tmp/sdist-check.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 inside=${work#"$root"}
-"$host_python" -m build --sdist --outdir "$work" "$ROOT" >&2 || die "could not build the sdist"
+"$build_python" -m build --sdist --outdir "$work" "$ROOT" >&2 || die "could not build the sdist"
 sdist=$(basename "$work"/*.tar.gz)
 
 # From /, away from the checkout, so that only the installed module can be imported.
 cd /
 in_root "$name" "${ROOT_PYTHONS[0]}" -m venv "$inside/venv" || die "could not make a venv in the root $name"
 say "building $sdist in the root $name"
-in_root "$name" "$inside/venv/bin/python" -m pip install -q "$inside/$sdist[test]" \
+in_root "$name" "$inside/venv/bin/python" -m pip install -q "$inside/${sdist}[test]" \
     || die "$sdist did not build in the root $name, which has a compiler but no libyaml or RapidJSON"
 in_root "$name" "$inside/venv/bin/python" -m pytest -q -p no:cacheprovider "$@" "$ROOT/tests"

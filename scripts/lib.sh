@@ -1,5 +1,9 @@
+# shellcheck shell=bash
 # Shared by the set-up scripts: system packages, a CPython >= 3.12, and one venv per interpreter.
 # Sourced, not run.
+# The variables set here are for the scripts that source this file, which shellcheck, reading this
+# file alone, cannot see.
+# shellcheck disable=SC2034
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # What takes minutes to make is kept outside the checkout, so that a fresh clone (CI's) finds it
@@ -11,6 +15,43 @@ SYSTEM_LIB_PACKAGES=(pkg-config libyaml-dev rapidjson-dev)
 
 say() { printf '==> %s\n' "$*" >&2; }
 die() { printf 'error: %s\n' "$*" >&2; exit 1; }
+
+# The CPython minor versions the project supports, oldest first, read from pyproject.toml's
+# classifiers: the Debian roots' interpreters follow them, and a second list here would drift
+# from the one a user sees. Read without Python, as nothing may have found one yet.
+mapfile -t PYTHON_VERSIONS < <(sed -nE 's/^ *"Programming Language :: Python :: (3\.[0-9]+)",?$/\1/p' \
+    "$ROOT/pyproject.toml" | sort -V)
+[ ${#PYTHON_VERSIONS[@]} -gt 0 ] || die "no \"Programming Language :: Python :: 3.X\" classifier in $ROOT/pyproject.toml"
+
+# pythons_from VERSION: "pythonX.Y" for each supported version from VERSION on, one a line.
+pythons_from() {
+    local version
+    for version in "${PYTHON_VERSIONS[@]}"; do
+        [ "${version#3.}" -lt "${1#3.}" ] || echo "python$version"
+    done
+}
+
+# The wheel scripts' --arch: x86_64, aarch64, or all for both.
+# arch_option ARG...: takes --arch ARCH or --arch=ARCH off the head of the arguments into ARCH and
+# sets TAKEN to the number of arguments that was; fails, taking nothing, on any other argument.
+arch_option() {
+    case "${1:-}" in
+        --arch) ARCH=${2:-}; TAKEN=2 ;;
+        --arch=*) ARCH=${1#--arch=}; TAKEN=1 ;;
+        *) return 1 ;;
+    esac
+}
+
+# load_arches: ARCHES, the architectures $ARCH names, and HOST_ARCH, this machine's. Stops the
+# script on an unknown one.
+load_arches() {
+    case "$ARCH" in
+        all) ARCHES=(x86_64 aarch64) ;;
+        x86_64 | aarch64) ARCHES=("$ARCH") ;;
+        *) die "unknown --arch $ARCH (x86_64, aarch64 or all)" ;;
+    esac
+    HOST_ARCH=$(uname -m)
+}
 
 # What runs the interpreters below: nothing for the host's, "in_root NAME" (roots.sh, set as a
 # local by its caller) for those of a Debian root.
@@ -75,6 +116,16 @@ load_pythons() {
     mapfile -t pythons <<<"$found"
 }
 
+# load_host_pythons: load_pythons, and the map host_python from each one's "major.minor" to it.
+load_host_pythons() {
+    local python
+    load_pythons
+    declare -gA host_python=()
+    for python in "${pythons[@]}"; do
+        host_python[$(python_version_of "$python")]=$python
+    done
+}
+
 # Puts a cargo on PATH: the one already there, else rustup's in ~/.cargo/bin, else Debian's package.
 ensure_cargo() {
     command -v cargo >/dev/null && return 0
@@ -111,6 +162,6 @@ venv_with_module() {
     [ -n "$version" ] || die "$python is not a CPython >= 3.12 with venv"
     venv_python=$(make_venv "$python" "${3:-}py$version") || exit 1
     say "building and installing solvarinth_trainer for Python $version"
-    "${PYTHON_RUNNER[@]}" "$venv_python" -m pip install -q "$ROOT[$extras]" >&2 || die "pip install of the module failed for Python $version"
+    "${PYTHON_RUNNER[@]}" "$venv_python" -m pip install -q "${ROOT}[$extras]" >&2 || die "pip install of the module failed for Python $version"
     echo "$venv_python"
 }

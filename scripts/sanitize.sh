@@ -25,4 +25,4 @@ export ASAN_OPTIONS="detect_leaks=0:quarantine_size_mb=0:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 say "pytest under ASan + UBSan"
 # The hook test checks packaging, not memory: it runs in the plain suites, not here.
-"$venv_python" -m pytest -q -p no:cacheprovider --ignore "$ROOT/tests/cli/test_pre_commit_hook.py" "$ROOT/tests" "$@"
+"$venv_python" -m pytest -q -p no:cacheprovider -m "not builds_checkout" "$ROOT/tests" "$@"

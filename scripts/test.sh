@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# Sets everything up and runs every test: the module's pytest suite built from the checkout, the
-# suite once against the system's libyaml and RapidJSON, the C++ unit tests of the Python-free
-# core, the example trainer's own tests, the suite once more under ASan + UBSan, a reference-leak
-# check on a debug interpreter, the whole suite and a stub check against each portable wheel
-# installed into a fresh venv (one per CPython >= 3.12 found here or in the Debian root sid-amd64,
-# which adds 3.14 and 3.15; with $PYTHON set, that version only), an sdist built from source, and
-# the sdist built in a root that has a compiler only. Exits non-zero on any failure, and ends with
-# one "total: N passed, N failed" line over everything, added up from the JUnit reports of the
-# steps.
+# Sets everything up and runs every test: shellcheck over the shell scripts, the module's pytest
+# suite built from the checkout, the suite once against the system's libyaml and RapidJSON, the
+# C++ unit tests of the Python-free core, the example trainer's own tests, the suite once more
+# under ASan + UBSan, a reference-leak check on a debug interpreter, the whole suite and a stub
+# check against each portable wheel installed into a fresh venv (one per CPython >= 3.12 found
+# here or in the Debian root sid-amd64, which adds the newer ones; with $PYTHON set, that version
+# only), an sdist built from source, and the sdist built in a root that has a compiler only.
+# Exits non-zero on any failure, and ends with one "total: N passed, N failed" line over
+# everything, added up from the JUnit reports of the steps.
 #
 #     scripts/test.sh            # the quicker set, for working on the module
 #     scripts/test.sh --full     # everything: what CI runs
@@ -79,6 +79,12 @@ finish_background_steps() {
 
 ensure_system_packages unicode-data   # its data files are what the Unicode table is tested against
 ensure_system_packages doctest-dev    # the core unit tests' framework (CMake's find_package(doctest))
+ensure_system_packages shellcheck     # the lint of the shell scripts
+
+# First, as it takes seconds: every shell script, with the files it sources read along
+# (scripts/.shellcheckrc says where to find them).
+run_step "shellcheck over the shell scripts" shellcheck -x -S warning "$ROOT"/scripts/*.sh "$ROOT/.ci/run"
+
 # The example trainer's tests and the end-to-end pytest need a real cargo.
 ensure_cargo
 load_pythons
@@ -121,7 +127,7 @@ run_step "stubs against the built module on Python $version" \
     "$venv_python" -m mypy.stubtest solvarinth_trainer
 # (full) Also beside the rest, on its own: it needs nothing from the steps here.
 [ "$full" = 0 ] || run_step_in_background "sdist, built in a Debian root that has a compiler only, and the whole suite there" \
-    bash "$ROOT/scripts/check_sdist_in_root.sh" --junitxml="$logs/$step.xml" --ignore "$ROOT/tests/cli/test_pre_commit_hook.py"
+    bash "$ROOT/scripts/check_sdist_in_root.sh" --junitxml="$logs/$step.xml" -m "not builds_checkout"
 
 # Built once on the first interpreter against the system's libyaml and RapidJSON, as a
 # distribution would build it, so that the option for them stays tested.
@@ -133,7 +139,7 @@ system_libs_suite() {
     "$venv_python" -m pip install -q "${requirements[@]}" || return 1
     "$venv_python" -m pip install -q --force-reinstall --no-deps -C build-dir="$ROOT/build/system-libs" \
         -C cmake.define.SOLVARINTH_SYSTEM_LIBS=ON "$ROOT" || return 1
-    "$venv_python" -m pytest -q -p no:cacheprovider --junitxml="$logs/$step.xml" --ignore "$ROOT/tests/cli/test_pre_commit_hook.py" "$ROOT/tests"
+    "$venv_python" -m pytest -q -p no:cacheprovider --junitxml="$logs/$step.xml" -m "not builds_checkout" "$ROOT/tests"
 }
 [ "$full" = 0 ] || run_step "the suite against a build on the system's libyaml and RapidJSON" system_libs_suite
 

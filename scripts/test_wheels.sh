@@ -40,36 +40,29 @@ EMULATED_MINIMUM=(tests/launch/test_launch.py tests/module/test_surface.py)
 ARCH=${WHEEL_ARCH:-all}
 JUNIT=   # with --junit PREFIX, each pytest run writes PREFIX-ARCH-VERSION.xml
 while [ $# -gt 0 ]; do
+    if arch_option "$@"; then
+        shift "$TAKEN"
+        continue
+    fi
     case "$1" in
-        --arch) ARCH=${2:-}; shift 2 ;;
-        --arch=*) ARCH=${1#--arch=}; shift ;;
         --junit) JUNIT=${2:-}; shift 2 ;;
         *) die "usage: $0 [--arch x86_64|aarch64|all] [--junit PREFIX]" ;;
     esac
 done
-arches=$(wheel_arches_of "$ARCH") || exit 1
-read -r -a ARCHES <<<"$arches"
-HOST_ARCH=$(uname -m)
+load_arches
 
 # One per --arch, so that the aarch64 tests can run while the x86_64 ones do.
 WORK="$ROOT/build/test-wheels/$ARCH"
 rm -rf "$WORK"
 mkdir -p "$WORK/bin"
-host_pythons=$(find_pythons) || exit 1
-declare -A host_python=()
-while read -r python; do
-    host_python[$(python_version_of "$python")]=$python
-done <<<"$host_pythons"
+load_host_pythons
 
 # The test extras as pyproject.toml pins them; under emulation only those the tests there import.
-mapfile -t test_extras < <(test_requirements "$(head -1 <<<"$host_pythons")")
+mapfile -t test_extras < <(test_requirements "${pythons[0]}")
 emulated_extras=()
 for requirement in "${test_extras[@]}"; do
     case "$requirement" in pytest*|hypothesis*|pyyaml*|PyYAML*) emulated_extras+=("$requirement") ;; esac
 done
-
-# junit_option ARCH VERSION: pytest's option for a JUnit report, when asked for one.
-junit_option() { [ -z "$JUNIT" ] || echo "--junitxml=$JUNIT-$1-$2.xml"; }
 
 # native_run VERSION WHEEL: fresh venv, wheel with its test extras, whole suite from outside.
 native_run() {
@@ -81,11 +74,12 @@ native_run() {
         python=/usr/bin/python$version
     fi
     "${runner[@]}" "$python" -m venv "$venv" || return 1
-    "${runner[@]}" "$venv/bin/python" -m pip install -q "$wheel[test]" mypy || return 1
+    "${runner[@]}" "$venv/bin/python" -m pip install -q "${wheel}[test]" mypy || return 1
     (cd "$WORK" && "${runner[@]}" "$venv/bin/python" -c \
         'import sys, solvarinth_trainer as m; assert m.__file__.startswith(sys.prefix), m.__file__') || return 1
-    (cd "$WORK" && "${runner[@]}" "$venv/bin/python" -m pytest -q -p no:cacheprovider $(junit_option "$HOST_ARCH" "$version") \
-        --ignore "$ROOT/tests/cli/test_pre_commit_hook.py" "$ROOT/tests") || return 1
+    (cd "$WORK" && "${runner[@]}" "$venv/bin/python" -m pytest -q -p no:cacheprovider \
+        ${JUNIT:+"--junitxml=$JUNIT-$HOST_ARCH-$version.xml"} \
+        -m "not builds_checkout" "$ROOT/tests") || return 1
     # The stubs the wheel installs, against the module it installs beside them.
     (cd "$WORK" && "${runner[@]}" "$venv/bin/python" -m mypy.stubtest solvarinth_trainer)
 }
@@ -109,24 +103,35 @@ emulated_run() {
     # Node ids, relative to the checkout, as pytest matches them.
     for path in "${EMULATED_DESELECT[@]}"; do paths+=(--deselect "$path"); done
     in_root "$root" env CC="$WORK/bin/cc-$arch" "$venv/bin/python" -m pytest -q -p no:cacheprovider \
-        $(junit_option "$arch" "$version") "${paths[@]}"
+        ${JUNIT:+"--junitxml=$JUNIT-$arch-$version.xml"} "${paths[@]}"
 }
 
 # zig's static binary, not the ziglang launcher: that one needs the tools venv's interpreter,
 # which the root lacks.
-zig=$(ls "$WHEEL_TOOLS_DIR"/venv/lib/python3*/site-packages/ziglang/zig 2>/dev/null | head -1) || true
+zigs=("$WHEEL_TOOLS_DIR"/venv/lib/python3*/site-packages/ziglang/zig)
+zig=${zigs[0]}
 for arch in "${ARCHES[@]}"; do
     [ "$arch" = "$HOST_ARCH" ] && continue
     [ -x "$zig" ] || die "no zig in $WHEEL_TOOLS_DIR/venv: run scripts/build_wheels.sh first"
-    printf '#!/bin/sh\nZIG_GLOBAL_CACHE_DIR="%s" ZIG_LOCAL_CACHE_DIR="%s" exec "%s" cc -target %s-linux-gnu.2.17 "$@"\n' \
-        "$ZIG_CACHE" "$ZIG_CACHE" "$zig" "$arch" >"$WORK/bin/cc-$arch"
-    chmod +x "$WORK/bin/cc-$arch"
+    zig_compiler "$zig" cc "$arch" "$WORK/bin/cc-$arch"
 done
 
-versions=(3.12 3.13 3.14 3.15 3.16 3.17 3.18 3.19)
+# wheel_versions [SKIP_ARCH]: "major.minor" of each version that has a wheel in dist/ (leaving
+# out SKIP_ARCH's wheels), oldest first.
+wheel_versions() {
+    local wheel
+    for wheel in "$ROOT"/dist/solvarinth_trainer-*-cp3*manylinux_2_17_*.whl; do
+        [ -e "$wheel" ] || continue
+        [ -n "${1:-}" ] && [[ "$wheel" == *"_$1.whl" ]] && continue
+        echo "$wheel"
+    done | sed -E 's/.*-cp3([0-9]+)-.*/3.\1/' | sort -uV
+}
+
+# Every version a wheel was built for, so that none goes untested.
+mapfile -t versions < <(wheel_versions)
 # The oldest version with a wheel for another architecture runs EMULATED_TESTS, the rest the minimum.
-first_emulated=$(ls "$ROOT"/dist/solvarinth_trainer-*-cp3*manylinux_2_17_*.whl 2>/dev/null |
-    grep -v "_$HOST_ARCH.whl" | sed -E 's/.*-cp3([0-9]+)-.*/3.\1/' | sort -V | head -1) || true
+mapfile -t emulated_versions < <(wheel_versions "$HOST_ARCH")
+first_emulated=${emulated_versions[0]:-}
 [ -z "${PYTHON:-}" ] || versions=("$(python_version_of "$PYTHON")")
 failed=() tested=0
 for arch in "${ARCHES[@]}"; do

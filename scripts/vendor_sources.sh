@@ -34,7 +34,7 @@ apt_source() {
 # unpacked NAME: the one tree apt-get source unpacked for that package.
 unpacked() {
     local trees=("$WORK/src/$1"-*/)
-    [ -d "${trees[0]}" ] && [ ${#trees[@]} -eq 1 ] || die "expected one unpacked $1 tree, got: ${trees[*]}"
+    { [ -d "${trees[0]}" ] && [ ${#trees[@]} -eq 1 ]; } || die "expected one unpacked $1 tree, got: ${trees[*]}"
     echo "${trees[0]%/}"
 }
 

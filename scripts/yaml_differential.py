@@ -279,23 +279,16 @@ class Keys:
 
 
 # Where the big scalar stands, then the keys that follow it in the same mapping.
-def shape_block_key(w, follow):
-    yield f"? {w.big}\n: 0\n"
-    yield w.entries(follow)
+def big_first(head):
+    """The shape whose mapping opens with head(w), the big scalar's entries, the followers after."""
+    def shape(w, follow):
+        yield head(w)
+        yield w.entries(follow)
+    return shape
 
 
 def shape_flow_key(w, follow):
     yield "{" + ", ".join([f"? {w.big} : 0"] + [w.flow(k, i + 1) for i, k in enumerate(follow)]) + "}\n"
-
-
-def shape_value(w, follow):
-    yield f"k0: {w.big}\n"
-    yield w.entries(follow)
-
-
-def shape_key_and_value(w, follow):
-    yield f"? {w.big}\n: {w.big}\n"
-    yield w.entries(follow)
 
 
 def shape_wide(w, follow):
@@ -310,11 +303,6 @@ def shape_anchored(w, follow):
     yield f"? &a {w.big}\n: 0\n"
     yield w.entries([k for k in follow if k is not BIG])
     yield "? *a\n: 99\n"
-
-
-def shape_str_tag(w, follow):
-    yield f"? !!str {w.big}\n: 0\n"
-    yield w.entries(follow)
 
 
 def shape_siblings(w, follow):
@@ -337,21 +325,19 @@ def shape_collection_key(w, follow):
     yield f"? [{w.big}, true]\n: 4\n"
 
 
-def shape_invalid(w, follow):
-    yield f"k0: !!str {w.big}\nk1: !!float {w.big}\n? !!bool {w.big}\n: 0\n"
-    yield w.entries(follow)
-
-
-def shape_literal(w, follow):
-    yield f"k0: |\n  {w.big}\nk1: >\n  {w.big}\n"
-    yield w.entries(follow)
-
-
 SHAPES = {
-    "block_key": shape_block_key, "flow_key": shape_flow_key, "value": shape_value,
-    "key_and_value": shape_key_and_value, "wide": shape_wide, "anchored": shape_anchored,
-    "str_tag": shape_str_tag, "siblings": shape_siblings, "local_tag": shape_local_tag,
-    "collection_key": shape_collection_key, "invalid": shape_invalid, "literal": shape_literal,
+    "block_key": big_first(lambda w: f"? {w.big}\n: 0\n"),
+    "flow_key": shape_flow_key,
+    "value": big_first(lambda w: f"k0: {w.big}\n"),
+    "key_and_value": big_first(lambda w: f"? {w.big}\n: {w.big}\n"),
+    "wide": shape_wide,
+    "anchored": shape_anchored,
+    "str_tag": big_first(lambda w: f"? !!str {w.big}\n: 0\n"),
+    "siblings": shape_siblings,
+    "local_tag": shape_local_tag,
+    "collection_key": shape_collection_key,
+    "invalid": big_first(lambda w: f"k0: !!str {w.big}\nk1: !!float {w.big}\n? !!bool {w.big}\n: 0\n"),
+    "literal": big_first(lambda w: f"k0: |\n  {w.big}\nk1: >\n  {w.big}\n"),
 }
 # The big key again at the end, without the changed one: a third copy would make the largest
 # files larger than needed.
