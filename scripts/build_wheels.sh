@@ -34,8 +34,6 @@ while [ $# -gt 0 ]; do
 done
 load_arches
 
-triplet_of() { echo "$1-linux-gnu"; }
-
 DIST="$ROOT/dist"
 WORK="$ROOT/build/wheels"
 

@@ -36,6 +36,9 @@ ROOT_HOST_DIRS=(/opt/wheels /opt/pypi /opt/pypi-more)
 
 root_dir() { echo "$ROOTS_DIR/$1"; }
 
+# triplet_of ARCH: the GNU triplet, as Debian names its include directories and zig its targets.
+triplet_of() { echo "$1-linux-gnu"; }
+
 # debian_root_of ARCH: the Debian root whose interpreters run on that architecture.
 debian_root_of() { case "$1" in x86_64) echo sid-amd64 ;; aarch64) echo sid-arm64 ;; esac; }
 
@@ -43,7 +46,7 @@ debian_root_of() { case "$1" in x86_64) echo sid-amd64 ;; aarch64) echo sid-arm6
 # the wheels' baseline, with the cache the wheel scripts share (ZIG_CACHE).
 zig_compiler() {
     printf '#!/bin/sh\nZIG_GLOBAL_CACHE_DIR="%s" ZIG_LOCAL_CACHE_DIR="%s" exec "%s" %s -target %s "$@"\n' \
-        "$ZIG_CACHE" "$ZIG_CACHE" "$1" "$2" "$3-linux-gnu.2.17" >"$4"
+        "$ZIG_CACHE" "$ZIG_CACHE" "$1" "$2" "$(triplet_of "$3").2.17" >"$4"
     chmod +x "$4"
 }
 

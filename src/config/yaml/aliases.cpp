@@ -2,10 +2,9 @@
 #include "config/yaml/aliases.hpp"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <string>
-
-#include <cstring>
 
 #include "common/fault.hpp"
 #include "config/limits.hpp"
