@@ -53,7 +53,7 @@ def test_a_repeated_key_fails_before_its_value(write_config, train, fake_cargo, 
 
 # Several keys may wait together while plain values arrive; the oldest repeat still wins, and
 # keys that wait may repeat each other, also when the table grows under them.
-@pytest.mark.parametrize("between", [0, 1, 7, 8, 9, 40])
+@pytest.mark.parametrize("between", [0, 1, 7, 8, 9, 15, 16, 17, 40])
 @pytest.mark.parametrize("value", ["!!int x", "*nope", "[1", "{k5: 1, k5: 2}"])
 def test_a_repeated_key_fails_before_later_failures(write_config, train, fake_cargo, between, value):
     text = "x: {" + keys(20) + ", k3: a, " + keys(between, "j") + (", " if between else "") + "z: " + value
@@ -61,7 +61,7 @@ def test_a_repeated_key_fails_before_later_failures(write_config, train, fake_ca
 
 
 @pytest.mark.parametrize("count", [9, 15, 16, 17, 30, 31, 32, 33, 100])
-@pytest.mark.parametrize("gap", [1, 7, 8, 9])
+@pytest.mark.parametrize("gap", [1, 7, 8, 9, 15, 16, 17])
 def test_waiting_keys_repeat_each_other(write_config, train, fake_cargo, count, gap):
     text = "{" + keys(count) + ", j: 1, " + keys(gap - 1, "i") + (", " if gap > 1 else "") + "j: 2, j: 3}"
     assert rejected(train, write_config("c.yaml", text)) == PREFIX + 'duplicate entry with key "j"'
