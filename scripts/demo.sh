@@ -17,6 +17,11 @@ venv_python=$(venv_with_module "$python")
 # something already is; never replace an existing project.
 if [ -L "$MANIFEST_DIR" ] && [ "$(readlink -f "$MANIFEST_DIR")" = "$(readlink -f "$EXAMPLE")" ]; then
     say "$MANIFEST_DIR already points at the example trainer"
+elif [ -L "$MANIFEST_DIR" ] && [ ! -e "$MANIFEST_DIR" ]; then
+    # A link left by a checkout that is gone: nothing there to keep, and cargo would fail on it.
+    gone=$(readlink "$MANIFEST_DIR")
+    ln -sfn "$EXAMPLE" "$MANIFEST_DIR"
+    say "relinked $MANIFEST_DIR -> $EXAMPLE (it pointed at $gone, which no longer exists)"
 elif [ -e "$MANIFEST_DIR" ] || [ -L "$MANIFEST_DIR" ]; then
     say "$MANIFEST_DIR already exists and is left as it is; the demo runs whatever project is there"
 else
