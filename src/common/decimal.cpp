@@ -10,6 +10,11 @@
 namespace solvarinth {
 namespace {
 
+// An exponent's magnitude is held at this: the position of the first significant digit, which
+// the exponent is added to, is below 2^62 as no text is longer, so the sum keeps its sign in
+// 64 bits and a held exponent still outweighs every position.
+constexpr std::int64_t kMostExponent = std::int64_t{1} << 62;
+
 // For a text out of the double range: whether its magnitude is below 1 (it rounds to zero)
 // rather than above (it overflows).
 bool below_one(std::string_view t) {
@@ -19,7 +24,13 @@ bool below_one(std::string_view t) {
         std::string_view x = t.substr(e + 1);
         const bool negative = x.starts_with('-');
         if (x.starts_with('-') || x.starts_with('+')) x.remove_prefix(1);
-        for (char c : x) exponent = std::min<std::int64_t>(exponent * 10 + (c - '0'), 1'000'000'000);
+        for (char c : x) {
+            exponent = exponent * 10 + (c - '0');
+            if (exponent >= kMostExponent / 10) {
+                exponent = kMostExponent;
+                break;
+            }
+        }
         if (negative) exponent = -exponent;
     }
     const std::string_view mantissa = t.substr(0, e);

@@ -11,7 +11,13 @@
 namespace solvarinth {
 
 // The interpreter exception class a failure is raised as; the core never names Python types.
-enum class ErrorClass { FileNotFound, IO, Value, Runtime };
+// Interrupted: a signal check (SignalCheck) ended the call and has recorded why itself (in the
+// module, the exception a Python signal handler raised), so there is nothing more to raise.
+enum class ErrorClass { FileNotFound, IO, Value, Runtime, Interrupted };
+
+// Asked when a blocking system call was interrupted by a signal: true ends the call (as
+// ErrorClass::Interrupted), false tries the system call again. No check means always again.
+using SignalCheck = bool (*)() noexcept;
 
 struct TrainerError {
     ErrorClass cls;

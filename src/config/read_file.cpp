@@ -1,4 +1,5 @@
-// Existence check and whole-file read with EINTR retry; the descriptor never outlives the read.
+// Existence check and whole-file read, retried on EINTR unless the caller's signal check says
+// to stop; the descriptor never outlives the read.
 #include "config/read_file.hpp"
 
 #include <fcntl.h>
@@ -23,6 +24,9 @@ constexpr std::string_view kInvalidUtf8 = "stream did not contain valid UTF-8";
 constexpr std::size_t kInitialCapacity = 8192;  // for files that report no size (pipes, /proc)
 
 Outcome read_failure(std::string_view cause) { return fail(ErrorClass::IO, kReadFailed, cause); }
+
+// After a system call failed with EINTR: whether to give up, the check having said why.
+bool stop_on_signal(SignalCheck on_signal) { return on_signal != nullptr && on_signal(); }
 
 // Closes on every path out of the read, including early returns.
 class Descriptor {
@@ -59,9 +63,13 @@ Outcome check_exists(const std::string& path) {
     return std::nullopt;
 }
 
-Outcome read_config_text(const std::string& path, TextBuffer& out) {
-    const Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) return read_failure(os_error_text(errno));
+Outcome read_config_text(const std::string& path, TextBuffer& out, SignalCheck on_signal) {
+    int opened;
+    while ((opened = ::open(path.c_str(), O_RDONLY | O_CLOEXEC)) < 0 && errno == EINTR)
+        if (stop_on_signal(on_signal)) return fail(ErrorClass::Interrupted, std::string());
+    const int open_errno = errno;  // before anything else can overwrite it
+    const Descriptor fd(opened);
+    if (fd.get() < 0) return read_failure(os_error_text(open_errno));
 
     struct stat st;
     std::size_t capacity = kInitialCapacity;
@@ -79,8 +87,10 @@ Outcome read_config_text(const std::string& path, TextBuffer& out) {
         const ssize_t n = ::read(fd.get(), out.data_.get() + out.size_, out.capacity_ + 1 - out.size_);
         if (n == 0) break;
         if (n < 0) {
-            if (errno == EINTR) continue;
-            return read_failure(os_error_text(errno));
+            const int read_errno = errno;
+            if (read_errno != EINTR) return read_failure(os_error_text(read_errno));
+            if (stop_on_signal(on_signal)) return fail(ErrorClass::Interrupted, std::string());
+            continue;
         }
         out.size_ += static_cast<std::size_t>(n);
     }

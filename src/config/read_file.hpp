@@ -19,7 +19,7 @@ public:
     const char* c_str() const noexcept { return data_ ? data_.get() : ""; }
 
 private:
-    friend Outcome read_config_text(const std::string& path, TextBuffer& out);
+    friend Outcome read_config_text(const std::string& path, TextBuffer& out, SignalCheck on_signal);
     // Moves the text to a block of capacity usable bytes and the NUL's slot; false, with the
     // block as it was, when there is no memory for it.
     bool resize(std::size_t capacity) noexcept;
@@ -33,7 +33,9 @@ private:
 
 // Fails as ErrorClass::FileNotFound when the path cannot be stat'ed (following links), and as
 // ErrorClass::IO for open/read failures, an allocation failure, or content that is not UTF-8.
+// An open or read interrupted by a signal is tried again unless on_signal says to stop: a FIFO
+// without a writer blocks in either until someone opens its other end.
 Outcome check_exists(const std::string& path);
-Outcome read_config_text(const std::string& path, TextBuffer& out);
+Outcome read_config_text(const std::string& path, TextBuffer& out, SignalCheck on_signal = nullptr);
 
 }  // namespace solvarinth::config

@@ -21,10 +21,10 @@ std::optional<ConfigFormat> format_of(std::string_view path) noexcept {
     return std::nullopt;
 }
 
-Outcome validate_config(const std::string& path) {
+Outcome validate_config(const std::string& path, SignalCheck on_signal) {
     if (Outcome missing = check_exists(path)) return missing;
     TextBuffer text;
-    if (Outcome unreadable = read_config_text(path, text)) return unreadable;
+    if (Outcome unreadable = read_config_text(path, text, on_signal)) return unreadable;
     const std::optional<ConfigFormat> format = format_of(path);
     if (!format) return fail(ErrorClass::Value, std::string(kBadSuffix));
     if (*format == ConfigFormat::Json) {

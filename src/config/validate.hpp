@@ -13,6 +13,7 @@ enum class ConfigFormat { Json, Yaml };
 std::optional<ConfigFormat> format_of(std::string_view path) noexcept;
 
 // Success, or the one error that the Python caller sees. The parsed document is discarded.
-Outcome validate_config(const std::string& path);
+// on_signal is asked whenever a signal interrupts the blocking open or read of the file.
+Outcome validate_config(const std::string& path, SignalCheck on_signal = nullptr);
 
 }  // namespace solvarinth::config

@@ -27,7 +27,7 @@ bool check_and_start(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
     if (!bind_fastcall(kSignature, args, nargs, kwnames, bound)) return false;
     launch::TrainerLaunchRequest request;
     if (!to_trainer_values(bound, request)) return false;
-    Outcome failed = config::validate_config(request.config_path);
+    Outcome failed = config::validate_config(request.config_path, run_signal_handlers);
     // The spawn keeps the lock: besides the Python objects, that stops os.environ assignments
     // (putenv) in other threads from changing environ while posix_spawnp copies it.
     if (!failed) failed = launch::start_trainer(request, child);

@@ -2,6 +2,8 @@
 
 import errno
 import os
+import subprocess
+import sys
 import shutil
 import tempfile
 from pathlib import Path
@@ -196,3 +198,53 @@ def test_large_files_are_read_to_their_last_byte(write_config, fake_cargo, size,
         expect(OSError, READ_FAILED + "stream did not contain valid UTF-8", path)
     else:
         expect(ValueError, f"Invalid JSON config: expected value at line 1 column {size}", path)
+
+
+# A FIFO blocks the open until a writer comes, and the read until it writes. A signal meanwhile
+# interrupts the system call: a handler that returns lets the call go on as if nothing happened,
+# one that raises ends it with that exception, as the interpreter's own blocking calls do.
+SIGNAL_CHILD = r"""
+import os, signal, sys, time
+from solvarinth_trainer import train_from_config
+fifo, stage, handler = sys.argv[1:]
+ticks = []
+writer = os.fork()
+if writer == 0:
+    # Opens at once when the read is to block, late when the open is; writes only late, and
+    # never when a raising handler is to end the wait.
+    time.sleep(0.05 if stage == "read" else 0.5)
+    if handler == "raises" and stage == "open":
+        time.sleep(60)
+    while True:
+        try:
+            fd = os.open(fifo, os.O_WRONLY | os.O_NONBLOCK)
+            break
+        except OSError:
+            time.sleep(0.01)
+    time.sleep(0.5 if handler == "returns" else 60)
+    os.write(fd, b"a: 1\n")
+    os._exit(0)
+if handler == "returns":
+    signal.signal(signal.SIGALRM, lambda *a: ticks.append(1))
+    signal.setitimer(signal.ITIMER_REAL, 0.02, 0.02)
+else:
+    signal.signal(signal.SIGALRM, signal.default_int_handler)
+    signal.setitimer(signal.ITIMER_REAL, 0.3)
+try:
+    result = repr(train_from_config(fifo, "out", 1, 1))
+except BaseException as e:
+    result = type(e).__name__
+signal.setitimer(signal.ITIMER_REAL, 0)
+os.kill(writer, signal.SIGKILL)
+print(result, len(ticks) > 3)
+"""
+
+
+@pytest.mark.parametrize("stage", ["open", "read"])
+@pytest.mark.parametrize("handler, expected", [("returns", "None True"), ("raises", "KeyboardInterrupt False")])
+def test_signals_during_a_blocked_open_or_read(tmp_path, fake_cargo, stage, handler, expected):
+    fifo = tmp_path / "pipe.yaml"
+    os.mkfifo(fifo)
+    done = subprocess.run([sys.executable, "-c", SIGNAL_CHILD, str(fifo), stage, handler],
+                          capture_output=True, text=True, timeout=30)
+    assert (done.stdout.strip(), done.returncode) == (expected, 0), done.stderr

@@ -64,4 +64,11 @@ TEST_CASE("decimal_values_round_small_and_refuse_large") {
     CHECK(solvarinth::decimal_value("1e308").value_or(-1) == 1e308);
     CHECK_FALSE(solvarinth::decimal_value("1e309").has_value());
     CHECK_FALSE(solvarinth::decimal_value("17977e304").has_value());
+    // Past a billion digits the first significant digit's place outweighs an exponent that was
+    // once held at 10^9: 1e-400 and 1e399 written that long.
+    std::string text(1'050'000'000 + 20, '0');
+    text.replace(0, 1, "1").replace(1'050'000'001, std::string::npos, "e-1050000400");
+    CHECK(solvarinth::decimal_value(text).value_or(-1) == 0.0);
+    text.replace(0, 2, "0.").replace(1'050'000'002, std::string::npos, "1e1050000400");
+    CHECK_FALSE(solvarinth::decimal_value(text).has_value());
 }

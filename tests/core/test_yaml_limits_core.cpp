@@ -91,3 +91,49 @@ TEST_CASE("yaml_limits_at_their_boundaries") {
         CHECK(verdict(row.text) == row.expected);
     }
 }
+
+// Texts no generator of ours wrote, each once a crash or a wrong verdict.
+TEST_CASE("yaml_grammar_corners") {
+    struct Row {
+        std::string text;
+        std::string expected;
+    };
+    // Eleven levels, each an anchored sequence of three aliases of the one below, expanded four
+    // times: 4 * 88573 + 3 * 44286 expansions, the first failure's event count must pass 4870.
+    std::string laughs = "l0: &l0 x\n";
+    for (int n = 1; n <= 10; ++n) {
+        const std::string below = "*l" + std::to_string(n - 1);
+        laughs += "l" + std::to_string(n) + ": &l" + std::to_string(n) + " [" + below + ", " + below + ", " + below + "]\n";
+    }
+    laughs += "z: [*l10, *l10, *l10, *l10]\nd: {k: 1, k: 2}\n";
+    const std::string duplicate = "d: duplicate entry with key \"k\" at line 13 column 4";
+    // Past the nesting budget the events are counted to 1024 levels: 5000 scalars inside the
+    // deepest level bring the count over the line unless that level is past the counting.
+    std::string filler;
+    for (int i = 0; i < 5000; ++i) filler += "1,";
+    const auto deep = [&](std::size_t depth) {
+        return laughs + "deep: " + std::string(depth, '[') + filler + std::string(depth, ']') + "\n";
+    };
+    std::vector<Row> rows = {
+        // A tag whose %-escape decodes to NUL reaches us as an empty text.
+        {"!<%00> x", "accepted"},
+        {"a: !<%00> x", "accepted"},
+        {"!<%00> []", "accepted"},
+        {"? !<%00> k\n: 1", "accepted"},
+        {"%TAG !e! %00\n--- !e!%00 x", "accepted"},
+        {"a: !<%00> x\nb: !<%00> y\na: 1", "duplicate entry with key \"a\""},
+        // The first failure stands once the document has events enough for the expansions
+        // counted before it, nesting past the budget or not.
+        {laughs, "repetition limit exceeded"},
+        {laughs + "list: [" + filler + "]\n", duplicate},
+        {deep(129), duplicate},
+        // The top-level mapping is the first level: 1023, 1024 and 1025 in all.
+        {deep(1022), duplicate},
+        {deep(1023), duplicate},
+        {deep(1024), "repetition limit exceeded"},
+    };
+    for (const Row& row : rows) {
+        CAPTURE(row.text.size());
+        CHECK(verdict(row.text) == row.expected);
+    }
+}

@@ -27,6 +27,60 @@ namespace {
 using namespace json;
 using rapidjson::SizeType;
 
+// RapidJSON's number reader keeps two ints unchecked: each fraction digit before the 17th
+// significant one (every zero of "0.000...") counts one down, a positive exponent is compared
+// with 308 less that count as it is read digit by digit, and a negative exponent, read up to
+// 2147483639, is added to it. Below 2^27 fraction digits and negative exponent together, every
+// one of those values stays inside an int.
+constexpr std::size_t kNumberCounterRoom = std::size_t{1} << 27;
+// "0.1e-" and nine digits, the shortest number that can reach kNumberCounterRoom: nearly every
+// number is settled by its length alone.
+constexpr std::size_t kShortNumber = 14;
+
+// What the guard does with a number before RapidJSON reads it.
+enum class NumberGuard {
+    Read,             // RapidJSON reads it: its counters stay in range
+    Judge,            // a well-formed number RapidJSON must not read: decided from its digits
+    MissingExponent,  // RapidJSON would count the fraction out of range and then fail here
+};
+struct NumberCheck {
+    NumberGuard guard = NumberGuard::Read;
+    std::size_t at = 0;  // MissingExponent: the offset from the number's start of the failure
+};
+
+// The number at the start of t, a number byte RapidJSON is about to read.
+NumberCheck check_number(std::string_view t) {
+    std::size_t length = 0;
+    while (length < t.size() && is_number_byte(t[length])) ++length;
+    if (length < kShortNumber) return {};
+    std::size_t i = t.starts_with('-') ? 1 : 0;
+    const auto digits = [&] {
+        const std::size_t from = i;
+        while (i < t.size() && is_digit(t[i])) ++i;
+        return i - from;
+    };
+    // Integer digits touch none of the counters; a bad start or a point without digits fails
+    // before any is read.
+    if (digits() == 0 || i >= t.size() || t[i] != '.') return {};
+    ++i;
+    const std::size_t fraction = digits();
+    if (fraction == 0) return {};
+    std::size_t exponent = 0;
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+        ++i;
+        const bool negative = i < t.size() && t[i] == '-';
+        if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+        if (i >= t.size() || !is_digit(t[i])) {
+            if (fraction < kNumberCounterRoom) return {};
+            return {NumberGuard::MissingExponent, i};
+        }
+        for (; negative && i < t.size() && is_digit(t[i]) && exponent < kNumberCounterRoom; ++i)
+            exponent = exponent * 10 + static_cast<std::size_t>(t[i] - '0');
+    }
+    if (fraction + exponent < kNumberCounterRoom) return {};
+    return {NumberGuard::Judge, 0};
+}
+
 // The text as RapidJSON's input, read in place: RapidJSON never copies a string and never
 // writes to the buffer. It hands the decoded bytes of each string to Put only so that a lone
 // surrogate can be seen; the handler needs no string's content otherwise.
@@ -76,6 +130,9 @@ public:
         }
 #endif
     }
+
+    // The bytes from the current position on, up to the NUL after the text.
+    std::string_view rest() const { return {src_, static_cast<std::size_t>(end_ - src_)}; }
 
     // Moves past JSON white space; the text ends in a NUL, which stops the loop. RapidJSON's own
     // loop writes the position back after every byte under clang (a byte read may alias the
@@ -212,6 +269,8 @@ public:
     bool String(const char*, SizeType, bool) { return !lone_surrogate || stop(Stop::LoneSurrogate); }
     bool Key(const char*, SizeType, bool) { return !lone_surrogate || stop(Stop::LoneSurrogate); }
 
+    // A number RapidJSON must not read itself (TextStream::number_outgrows_reader).
+    bool refuse_number() { return stop(Stop::Number); }
     Stop stopped() const noexcept { return stop_; }
     bool lone_surrogate = false;  // set by the stream when a string decodes to one
 
@@ -248,6 +307,24 @@ inline RAPIDJSON_FORCEINLINE void solvarinth::config::Reader::ParseString<solvar
     const bool go_on = isKey ? handler.Key(head, length, false) : handler.String(head, length, false);
     if (!go_on) [[unlikely]]
         RAPIDJSON_PARSE_ERROR(rapidjson::kParseErrorTermination, is.Tell());
+}
+
+// RapidJSON's number parser for this stream, behind the guard on its counters (check_number):
+// the well-formed numbers it stops are decided from their digits (judge_number), and a long
+// fraction without exponent digits fails where RapidJSON would have failed it. ParseNumber never reads the comments
+// flag, so the same flags with it added instantiate RapidJSON's own body unchanged.
+template <>
+template <>
+inline void solvarinth::config::Reader::ParseNumber<solvarinth::config::kParseFlags>(
+    solvarinth::config::TextStream& is, solvarinth::config::BudgetHandler& handler) {
+    const solvarinth::config::NumberCheck check = solvarinth::config::check_number(is.rest());
+    if (check.guard == solvarinth::config::NumberGuard::Judge) [[unlikely]] {
+        handler.refuse_number();
+        RAPIDJSON_PARSE_ERROR(rapidjson::kParseErrorTermination, is.Tell());
+    }
+    if (check.guard == solvarinth::config::NumberGuard::MissingExponent) [[unlikely]]
+        RAPIDJSON_PARSE_ERROR(rapidjson::kParseErrorNumberMissExponent, is.Tell() + check.at);
+    ParseNumber<solvarinth::config::kParseFlags | rapidjson::kParseCommentsFlag>(is, handler);
 }
 
 namespace solvarinth::config {

@@ -50,10 +50,12 @@ public:
     Arena(Arena&&) noexcept = default;
     Arena& operator=(Arena&&) noexcept = default;
 
-    // Room for bytes (at least 1) contiguous bytes; ref tells where they start. Inline for the
-    // common case, which a key of a large mapping takes.
+    // Room for bytes contiguous bytes (none is fine: a tag text can decode to nothing); ref
+    // tells where they start. Inline for the common case, which a key of a large mapping takes.
+    // Before the first block capacity_ is 0, so any reservation, empty ones too, makes one.
     char* reserve(std::size_t bytes, std::uint64_t& ref) {
-        if (used_ + bytes > capacity_ || capacity_ > kLargestBlock) return reserve_block(bytes, ref);
+        if (used_ + bytes > capacity_ || capacity_ == 0 || capacity_ > kLargestBlock)
+            return reserve_block(bytes, ref);
         ref = std::uint64_t{blocks_.size() - 1} << kOffsetBits | used_;
         char* p = blocks_.back().get() + used_;
         used_ += bytes;

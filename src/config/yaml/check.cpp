@@ -1,8 +1,9 @@
 // The check's event loop and its verdict. Besides feeding the builder, the loop counts the
 // document's events, binds anchors and watches the nesting depth, all of which go on after a
 // build failure: the alias expansion limit is a multiple of the document's whole event count, so
-// a failure is reported only once the count is final. A failure by which building had already
-// counted more expansions than the limit allows was never reached: the expansion limit fired first.
+// a failure by which building had already counted more expansions than the limit allows was
+// never reached (the expansion limit fired first) unless the document has events enough. The
+// loop counts on until it has seen that many, and no further: the failure stands then.
 #include "config/yaml/check.hpp"
 
 #include <functional>
@@ -28,6 +29,9 @@ enum class Step { Next, Stop, DocumentEnd };
 class EventLoop {
 public:
     Step take(const yaml_event_t& e);
+    // Whether the verdict is known whatever follows: building failed, and the document has
+    // events enough for its expansions so far.
+    bool settled() const;
     // The events stop early: a parser error.
     void stop(Diagnostic reason);
     void set_more_documents(bool more) { more_documents_ = more; }
@@ -41,10 +45,12 @@ private:
 
     Builder builder_;
     AnchorNames anchors_;
+    std::uint64_t limit() const;
+
     std::uint64_t events_ = 0;  // as the expansion limit counts them
-    // The loop's own nesting count: building stops at its first failure, but the loop goes on to
-    // count the document's events for the expansion limit, and must still stop parsing once the
-    // nesting passes the budget, before libyaml's per-level stacks grow without bound.
+    // The loop's own nesting count: building stops at its first failure, and past the budget
+    // only counting goes on, to kYamlDeepestCounted levels. libyaml checks every open flow level
+    // at each token it scans, so its cost per event grows with the depth.
     std::uint32_t depth_ = 0;
     std::optional<Diagnostic> stopped_;
     bool more_documents_ = false;
@@ -104,10 +110,10 @@ Step EventLoop::open(const yaml_event_t& e, bool mapping) {
     const yaml_char_t* anchor = mapping ? e.data.mapping_start.anchor : e.data.sequence_start.anchor;
     ++events_;
     bind(anchor, builder_.start(e, mapping, anchor != nullptr));
-    // Building fails here at the latest, and nothing after this event can change the outcome but
-    // the event count, which only a success would need; parsing further only feeds libyaml's
-    // per-level stacks.
-    return ++depth_ > kYamlNestingBudget ? Step::Stop : Step::Next;
+    // Building has failed past the budget; counting goes on while the verdict needs it, but not
+    // into nesting so deep that libyaml's scanning cost has no bound: a document that nests
+    // deeper than that before its count is enough has its count taken as final there.
+    return ++depth_ > kYamlDeepestCounted ? Step::Stop : Step::Next;
 }
 
 void EventLoop::bind(const yaml_char_t* anchor, std::uint64_t at) {
@@ -120,10 +126,20 @@ void EventLoop::stop(Diagnostic reason) {
     stopped_ = std::move(reason);
 }
 
+// The expansions the events counted so far allow.
+std::uint64_t EventLoop::limit() const {
+    return events_ > std::numeric_limits<std::uint64_t>::max() / kYamlRepetitionFactor
+               ? std::numeric_limits<std::uint64_t>::max()
+               : events_ * kYamlRepetitionFactor;
+}
+
+bool EventLoop::settled() const {
+    const auto& failure = builder_.failure();
+    return failure && failure->expansions <= limit();
+}
+
 std::optional<Diagnostic> EventLoop::verdict() const {
-    const std::uint64_t limit = events_ > std::numeric_limits<std::uint64_t>::max() / kYamlRepetitionFactor
-                                    ? std::numeric_limits<std::uint64_t>::max()
-                                    : events_ * kYamlRepetitionFactor;
+    const std::uint64_t limit = this->limit();
     const Diagnostic repetition{std::string(kRepetitionLimit), std::nullopt};
     if (const auto& failure = builder_.failure())
         return failure->expansions <= limit ? failure->message : repetition;
@@ -153,7 +169,7 @@ std::optional<Diagnostic> check_yaml(std::string_view text) {
             break;
         }
         const Step step = loop.take(*event);
-        if (step == Step::Next) continue;
+        if (step == Step::Next && !loop.settled()) continue;
         if (step == Step::DocumentEnd) {
             event.reset();
             loop.set_more_documents(more_follows(parser));
