@@ -122,6 +122,23 @@ TEST_CASE("yaml_grammar_corners") {
         {"? !<%00> k\n: 1", "accepted"},
         {"%TAG !e! %00\n--- !e!%00 x", "accepted"},
         {"a: !<%00> x\nb: !<%00> y\na: 1", "duplicate entry with key \"a\""},
+        // A local tag's name is checked as UTF-8 from the code point where it leaves the last
+        // valid one; an unreadable name (a surrogate, an overlong form) leaves its key plain k.
+        {"? !<!ab%C3%A9> k\n: 1\n? !<!ab%C3%A8> k\n: 2\nk: 3", "accepted"},
+        {"? !<!ab%ED%9F%BF> k\n: 1\n? !<!ab%ED%A0%80> k\n: 2\nk: 3", "duplicate entry with key \"k\""},
+        {"? !<!ab%C3%A9> k\n: 1\n? !<!ab%C0%80> k\n: 2\nk: 3", "duplicate entry with key \"k\""},
+        // One name however spelled, kept or not.
+        {"? !x k\n: 1\n? !<!x> k\n: 2", "duplicate entry in YAML map"},
+        {"a: &a [!x k]\n? *a\n: 1\n? [!<!x> k]\n: 2", "duplicate entry in YAML map"},
+        {"a: &a [!x k]\n? *a\n: 1\n? [!y k]\n: 2", "accepted"},
+        // An alias of a scalar as a key is the scalar's value, in small and hashed mappings.
+        {"a: &a " + std::string(3000, 'v') + "\nb: &b " + std::string(2999, 'v') + "w\nc: {*a : 1, *b : 2}", "accepted"},
+        {"a: &a " + std::string(3000, 'v') + "\nb: &b " + std::string(3000, 'v') + "\nc: {*a : 1, *b : 2}",
+         "c: duplicate entry with key \"" + std::string(3000, 'v') + "\" at line 3 column 4"},
+        {"a: &a " + std::string(3000, 'v') + "\nc: {*a : 1, " + std::string(3000, 'v') + ": 2}",
+         "c: duplicate entry with key \"" + std::string(3000, 'v') + "\" at line 2 column 4"},
+        {"a: &a 12\nc: {*a : 1, 12: 2}", "c: duplicate entry with key 12 at line 2 column 4"},
+        {"a: &a !t x\nc: {*a : 1, !t x: 2}", "c: duplicate entry in YAML map at line 2 column 4"},
         // The first failure stands once the document has events enough for the expansions
         // counted before it, nesting past the budget or not.
         {laughs, "repetition limit exceeded"},
@@ -132,6 +149,14 @@ TEST_CASE("yaml_grammar_corners") {
         {deep(1023), duplicate},
         {deep(1024), "repetition limit exceeded"},
     };
+    std::string anchors, keys = "m: {";
+    for (int i = 0; i < 40; ++i) {
+        anchors += "a" + std::to_string(i) + ": &a" + std::to_string(i) + " " + std::string(200, 'v') + std::to_string(i) + "\n";
+        keys += "*a" + std::to_string(i) + " : 0, ";
+    }
+    rows.push_back({anchors + keys + "k: 1}", "accepted"});
+    rows.push_back({anchors + keys + std::string(200, 'v') + "7: 1}",
+                    "m: duplicate entry with key \"" + std::string(200, 'v') + "7\" at line 41 column 4"});
     for (const Row& row : rows) {
         CAPTURE(row.text.size());
         CHECK(verdict(row.text) == row.expected);

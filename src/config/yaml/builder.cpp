@@ -56,15 +56,15 @@ std::uint64_t Builder::any_scalar(const yaml_event_t& e, bool anchored) {
     const auto& s = e.data.scalar;
     const std::string_view text(reinterpret_cast<const char*>(s.value), s.length);
     const bool plain = s.style == YAML_PLAIN_SCALAR_STYLE;
-    const std::uint32_t tag_id = store_.tag_id(s.tag);
-    const Tag* tag = tag_id == 0 ? nullptr : &store_.tag_at(tag_id);
+    const std::optional<Tag> tagged = store_.classify(s.tag);
+    const Tag* tag = tagged ? &*tagged : nullptr;
     const Role r = role();
     child_starts();
     const bool keep = keeping_ > 0 || anchored;
     std::uint64_t at = kNotStored;
     if (keep) {
         const auto flags = static_cast<std::uint8_t>((plain ? kPlain : 0) | (anchored ? kAliased : 0));
-        at = store_.add_scalar(text, to_mark(e.start_mark), tag_id, flags);
+        at = store_.add_scalar(text, to_mark(e.start_mark), store_.tag_id(tagged), flags);
     }
     if (anchored) aliases_.built(at, Summary{});
     // Only a tag can make a value fail, so untagged values need no reading but for a key's sake.
@@ -76,7 +76,7 @@ std::uint64_t Builder::any_scalar(const yaml_event_t& e, bool anchored) {
         }
         // A key under a local tag is compared through its identity.
         const bool needs_id = identifying_ > 0 || (r == Role::Key && read.wrapper);
-        const std::uint32_t id = needs_id ? ids_.scalar(read, tag_id) : 0;
+        const std::uint32_t id = needs_id ? ids_.scalar(read, store_.tag_id(tagged)) : 0;
         if (r == Role::Key) {
             MappingKeys& keys = top().keys;
             if (!add_key(read.wrapper ? keys.add_structural(id) : keys.add_scalar_soon(read.value))) return at;
@@ -119,9 +119,9 @@ std::uint64_t Builder::inert_scalar(const yaml_event_t& e) {
 
 std::uint64_t Builder::start(const yaml_event_t& e, bool mapping, bool anchored) {
     if (!settle()) return kNotStored;
-    const std::uint32_t tag_id = store_.tag_id(mapping ? e.data.mapping_start.tag : e.data.sequence_start.tag);
+    const std::optional<Tag> tag = store_.classify(mapping ? e.data.mapping_start.tag : e.data.sequence_start.tag);
     const Mark mark = to_mark(e.start_mark);
-    if (tag_id != 0 && store_.tag_at(tag_id).kind == TagClass::LocalEmpty) {
+    if (tag && tag->kind == TagClass::LocalEmpty) {
         fail_at(depth_, mark, kEmptyTag);
         return kNotStored;
     }
@@ -136,6 +136,9 @@ std::uint64_t Builder::start(const yaml_event_t& e, bool mapping, bool anchored)
     // An anchored node may be walked again for an alias.
     const bool opens = keeping_ == 0 && anchored;
     if (opens) ++keeping_;
+    // Only a kept event or a key's identity reads the tag again.
+    const bool identify = r == Role::Key || identifying_ > 0;
+    const std::uint32_t tag_id = keeping_ > 0 || identify ? store_.tag_id(tag) : 0;
     std::uint64_t at = kNotStored;
     if (keeping_ > 0)
         at = store_.add(mapping ? EventKind::MappingStart : EventKind::SequenceStart, mark, tag_id,
@@ -152,7 +155,7 @@ std::uint64_t Builder::start(const yaml_event_t& e, bool mapping, bool anchored)
     f.index = 0;
     f.level = Level{at, kNotStored, Summary{}};
     // A collection key is compared by identity, built from its children's as they complete.
-    f.identify = r == Role::Key || identifying_ > 0;
+    f.identify = identify;
     f.tag = tag_id;
     f.ids_from = child_ids_.size();
     if (f.identify) ++identifying_;
@@ -204,14 +207,24 @@ void Builder::alias(const yaml_event_t& e, std::uint64_t target) {
     finish_child(out);
 }
 
-// An alias as a key stands for the value of the node it names.
+// An alias as a key stands for the value of the node it names. A scalar is read, hashed or
+// identified once per anchor however often aliases name it: it may be large.
 std::optional<std::string> Builder::alias_key(std::uint64_t target) {
     MappingKeys& keys = top().keys;
     const Event& named = store_[target];
     if (named.kind != EventKind::Scalar) return keys.add_structural(ids_.target(target));
-    const ScalarRead read = read_scalar(store_, named);
-    if (!read.wrapper) return keys.add_scalar(read.value);
-    return keys.add_structural(ids_.scalar(read, named.tag));
+    auto [found, fresh] = alias_keys_.try_emplace(target);
+    AliasKey& key = found->second;
+    if (fresh) {
+        const ScalarRead read = read_scalar(store_, named);
+        key.wrapped = read.wrapper != nullptr;
+        if (key.wrapped) key.id = ids_.target(target);
+        key.value = read.value;
+        key.hash = MappingKeys::hash_scalar(read.value);
+    }
+    if (key.wrapped) return keys.add_structural(key.id);
+    if (key.value.kind != ScalarKind::String) return keys.add_scalar(key.value);
+    return keys.add_kept_string(key.value, key.hash);
 }
 
 std::vector<Level> Builder::open_levels() const {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "common/diagnostic.hpp"
@@ -92,6 +93,15 @@ private:
     void name_key(Frame& f, std::string_view text);
     std::uint64_t any_scalar(const yaml_event_t& e, bool anchored);
     std::optional<std::string> alias_key(std::uint64_t target);
+
+    // What an alias to an anchored scalar stands for as a key, read once per anchor: its value
+    // and hash, or, under a local tag, its identity.
+    struct AliasKey {
+        Scalar value;
+        std::uint64_t hash = 0;
+        std::uint32_t id = 0;
+        bool wrapped = false;
+    };
     std::vector<Level> open_levels() const;
     std::string render(std::size_t frames) const;
     void fail(Diagnostic message);
@@ -111,6 +121,7 @@ private:
     // The keys of the innermost mapping when scalar keys of it are still to be compared.
     MappingKeys* pending_ = nullptr;
     std::optional<BuildFailure> failure_;
+    std::unordered_map<std::uint64_t, AliasKey> alias_keys_;  // by the anchored scalar's event
 };
 
 }  // namespace solvarinth::config::yaml

@@ -81,7 +81,7 @@ std::uint32_t Identities::wrap(std::uint32_t tag, std::uint32_t inner) {
     c.node.kind = Kind::Tagged;
     c.node.high = inner;
     c.node.low = tag;
-    c.hash = hash_text(kTaggedDomain ^ std::uint64_t{inner} << 16, store_.tag_at(tag).name());
+    c.hash = hash_word(kTaggedDomain ^ std::uint64_t{inner} << 16, tag);
     return intern(c);
 }
 
@@ -96,7 +96,7 @@ std::uint64_t Identities::hash_of(const Node& n) const {
             if (n.scalar == ScalarKind::String) return hash_text(scalar_domain(n.scalar, n.flag), text_of(n));
             return hash_word(scalar_domain(n.scalar, n.flag), n.number());
         case Kind::Tagged:
-            return hash_text(kTaggedDomain ^ std::uint64_t{n.high} << 16, store_.tag_at(n.low).name());
+            return hash_word(kTaggedDomain ^ std::uint64_t{n.high} << 16, n.low);
         case Kind::Sequence:
         case Kind::Mapping:
             break;
@@ -162,7 +162,8 @@ bool Identities::equal(const Node& known, const Candidate& c) const {
             if (known.scalar != x.scalar || known.flag != x.flag) return false;
             return x.scalar == ScalarKind::String ? text_of(known) == c.text : known.number() == x.number();
         case Kind::Tagged:
-            return known.high == x.high && store_.tag_at(known.low).name() == store_.tag_at(x.low).name();
+            // Local tags of the same name share a number.
+            return known.high == x.high && known.low == x.low;
         case Kind::Sequence:
         case Kind::Mapping:
             break;

@@ -18,8 +18,9 @@ namespace solvarinth::config::yaml {
 namespace {
 
 constexpr std::string_view kDuplicateEntry = "duplicate entry ";
-// The head byte of an entry: a scalar's kind and flag, or this for an identity number.
-constexpr unsigned char kStructuralHead = 0xFF;
+// The head byte of an entry: a scalar's kind and flag, or one of these.
+constexpr unsigned char kStructuralHead = 0xFF;  // an identity number
+constexpr unsigned char kKeptStringHead = 0xFE;  // a string kept elsewhere
 
 unsigned char head_of(const Scalar& key) {
     return static_cast<unsigned char>(static_cast<unsigned>(key.kind) << 1 | (key.flag ? 1u : 0u));
@@ -55,14 +56,13 @@ std::string repeated(const Entry& first) {
 template <typename Entry>
 [[gnu::always_inline]] inline bool same(const Entry& a, const Entry& b) {
     if (a.structural || b.structural) return a.structural == b.structural && a.id == b.id;
+    // Two large kept texts that differ only at their ends need not be compared.
+    if (a.kept && b.kept && a.hash != b.hash) return false;
     return compare_keys(a.value, b.value) == 0;
 }
 
 // The head byte is the domain, so that values of different kinds never share an aimed difference.
-template <typename Entry>
-[[gnu::always_inline]] inline std::uint64_t hash_of(const Entry& key) {
-    if (key.structural) return hash_word(kStructuralHead, key.id);
-    const Scalar& v = key.value;
+[[gnu::always_inline]] inline std::uint64_t scalar_hash(const Scalar& v) {
     switch (v.kind) {
         case ScalarKind::Null:
         case ScalarKind::Bool:
@@ -77,7 +77,15 @@ template <typename Entry>
     return hash_text(head_of(v), v.text);
 }
 
+template <typename Entry>
+[[gnu::always_inline]] inline std::uint64_t hash_of(const Entry& key) {
+    if (key.structural) return hash_word(kStructuralHead, key.id);
+    return key.kept ? key.hash : scalar_hash(key.value);
+}
+
 }  // namespace
+
+std::uint64_t MappingKeys::hash_scalar(const Scalar& key) { return scalar_hash(key); }
 
 // Slots of consecutive keys lie far apart: a large table is a large block, so that its lookups
 // do not miss the TLB as well as the cache. All bytes 0xFF: empty.
@@ -141,6 +149,17 @@ inline MappingKeys::Entry MappingKeys::decode(const char*& p) {
         return e;
     }
     Scalar& v = e.value;
+    if (head == kKeptStringHead) {
+        const char* text;
+        std::size_t size;
+        std::memcpy(&text, p, sizeof text);
+        std::memcpy(&size, p + sizeof text, sizeof size);
+        std::memcpy(&e.hash, p + sizeof text + sizeof size, sizeof e.hash);
+        p += sizeof text + sizeof size + sizeof e.hash;
+        v.text = std::string_view(text, size);
+        e.kept = true;
+        return e;
+    }
     v.kind = static_cast<ScalarKind>(head >> 1);
     v.flag = (head & 1) != 0;
     if (v.kind == ScalarKind::Int) std::memcpy(&v.magnitude, p, 8);
@@ -160,6 +179,11 @@ std::optional<std::string> MappingKeys::add_scalar(const Scalar& key) { return a
 std::optional<std::string> MappingKeys::add_scalar_soon(const Scalar& key) { return add_soon(Entry{false, 0, key}); }
 
 std::optional<std::string> MappingKeys::add_structural(std::uint32_t id) { return add(Entry{true, id, Scalar{}}); }
+
+std::optional<std::string> MappingKeys::add_kept_string(const Scalar& key, std::uint64_t hash) {
+    if (key.kind != ScalarKind::String) fatal("YAML kept key is not a string");
+    return add(Entry{false, 0, key, true, hash});
+}
 
 std::optional<std::string> MappingKeys::add(const Entry& key) {
     if (auto repeated = add_soon(key)) return repeated;
@@ -240,9 +264,21 @@ void MappingKeys::grow() {
 }
 
 // The head byte holds a scalar's kind and flag; a number follows in 8 bytes, an identity number
-// in 4, a text behind its size.
+// in 4, a text behind its size, a kept text as its address, size and hash.
 std::uint64_t MappingKeys::append(const Entry& key) {
     const Scalar& v = key.value;
+    if (key.kept) {
+        const char* text = v.text.data();
+        const std::size_t size = v.text.size();
+        constexpr std::size_t kBytes = 1 + sizeof text + sizeof size + sizeof key.hash;
+        std::uint64_t ref;
+        char* p = entries_.reserve(kBytes, ref);
+        *p++ = static_cast<char>(kKeptStringHead);
+        std::memcpy(p, &text, sizeof text);
+        std::memcpy(p + sizeof text, &size, sizeof size);
+        std::memcpy(p + sizeof text + sizeof size, &key.hash, sizeof key.hash);
+        return ref;
+    }
     std::size_t bytes = 1;
     if (key.structural) bytes += 4;
     else if (v.kind == ScalarKind::Int || v.kind == ScalarKind::Float) bytes += 8;

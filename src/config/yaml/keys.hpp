@@ -59,6 +59,12 @@ public:
     std::optional<std::string> settle();
     // Records a collection or tagged key by its identity number, with the same result.
     std::optional<std::string> add_structural(std::uint32_t id);
+    // Records a string key whose text stays where it is for the whole document (an anchored
+    // scalar's, in the store), with its hash_scalar: an alias can name one large scalar as the
+    // key of mapping after mapping, and its text is then neither copied nor hashed again.
+    std::optional<std::string> add_kept_string(const Scalar& key, std::uint64_t hash);
+    // The hash a scalar key is found by.
+    static std::uint64_t hash_scalar(const Scalar& key);
     // Forgets every key; storage beyond a small first block is released.
     void clear() noexcept;
 
@@ -68,6 +74,8 @@ private:
         bool structural = false;
         std::uint32_t id = 0;
         Scalar value;
+        bool kept = false;       // a string whose text lives elsewhere, its hash known
+        std::uint64_t hash = 0;  // kept: hash_scalar of value
     };
 
     static constexpr std::size_t kLinear = 8;
@@ -105,8 +113,8 @@ private:
     void grow();
     static Slot* allocate_slots(std::size_t count);
 
-    // Entries: a head byte, then the magnitude or bits of a number, an identity number, or a
-    // sized text. An entry never spans blocks.
+    // Entries: a head byte, then the magnitude or bits of a number, an identity number, a sized
+    // text, or a kept text's address, size and hash. An entry never spans blocks.
     Arena entries_;
     std::uint64_t small_[kLinear] = {};
     std::size_t count_ = 0;

@@ -2,7 +2,9 @@
 // record kept aside, and tags classified once per distinct text.
 #include "config/yaml/store.hpp"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "common/fault.hpp"
 #include "common/utf8.hpp"
@@ -13,24 +15,64 @@ namespace {
 
 constexpr std::uint64_t kTagDomain = 0x200;
 
-Tag classify(std::string_view text) {
-    constexpr std::string_view kCore = "tag:yaml.org,2002:";
-    if (text.starts_with(kCore)) {
-        const std::string_view kind = text.substr(kCore.size());
-        if (kind == "bool") return {text, TagClass::Bool};
-        if (kind == "int") return {text, TagClass::Int};
-        if (kind == "float") return {text, TagClass::Float};
-        if (kind == "null") return {text, TagClass::Null};
-    }
-    if (!text.starts_with('!')) return {text, TagClass::Other};
-    const std::string_view rest = text.substr(1);
-    if (!is_valid_utf8(rest)) return {text, TagClass::LocalUnreadable};
-    if (rest.empty()) return {text, TagClass::LocalEmpty};
-    // "!x" and a verbatim "!<!!x>" name the same tag.
-    return {text, TagClass::Local, static_cast<std::uint8_t>(rest.starts_with('!') ? 2 : 1)};
+// The classes whose tags need nothing but the class: each has one tag number, its own value.
+constexpr TagClass kTextlessClasses[] = {TagClass::LocalEmpty, TagClass::LocalUnreadable, TagClass::Bool,
+                                         TagClass::Int,        TagClass::Float,           TagClass::Null,
+                                         TagClass::Other};
+static_assert(static_cast<int>(TagClass::Local) == 0 && static_cast<int>(TagClass::Other) == 7,
+              "textless classes are numbered 1 to 7");
+
+// How many leading bytes a and b share: the library's memcmp a block at a time, as fast as
+// libyaml's own copy of the same bytes, then byte by byte in the block that differs.
+std::size_t shared_prefix(std::string_view a, std::string_view b) {
+    constexpr std::size_t kBlock = 1024;
+    const std::size_t n = std::min(a.size(), b.size());
+    std::size_t i = 0;
+    while (i + kBlock <= n && std::memcmp(a.data() + i, b.data() + i, kBlock) == 0) i += kBlock;
+    while (i < n && a[i] == b[i]) ++i;
+    return i;
 }
 
 }  // namespace
+
+Store::Store() {
+    for (TagClass c : kTextlessClasses) tags_.push_back(Tag{std::string_view(), c});
+}
+
+std::optional<Tag> Store::classify(const yaml_char_t* tag) {
+    if (!tag) return std::nullopt;
+    const std::string_view text = text_of(tag);
+    constexpr std::string_view kCore = "tag:yaml.org,2002:";
+    if (text.starts_with(kCore)) {
+        const std::string_view kind = text.substr(kCore.size());
+        if (kind == "bool") return Tag{text, TagClass::Bool};
+        if (kind == "int") return Tag{text, TagClass::Int};
+        if (kind == "float") return Tag{text, TagClass::Float};
+        if (kind == "null") return Tag{text, TagClass::Null};
+    }
+    if (!text.starts_with('!')) return Tag{text, TagClass::Other};
+    const std::string_view rest = text.substr(1);
+    if (rest.empty()) return Tag{text, TagClass::LocalEmpty};
+    if (!valid_local_name(rest)) return Tag{text, TagClass::LocalUnreadable};
+    // "!x" and a verbatim "!<!!x>" name the same tag.
+    return Tag{text, TagClass::Local, static_cast<std::uint8_t>(rest.starts_with('!') ? 2 : 1)};
+}
+
+// Whether the bytes after a tag's "!" are UTF-8. They can be anything: a %-escape decodes to any
+// byte. The bytes shared with the last valid name kept, up to the last code point that starts
+// within them, are valid already, so only the rest is checked. A name becomes the one kept only
+// when it shares less than half of itself with it: names that differ only at their ends (one
+// %TAG prefix, many suffixes) are then compared with the first and never copied.
+bool Store::valid_local_name(std::string_view name) {
+    const std::size_t shared = shared_prefix(name, last_valid_);
+    if (shared == name.size() && shared == last_valid_.size()) return true;
+    std::size_t from = shared;
+    if (from == name.size() && from > 0) --from;  // the name may end inside a code point
+    while (from > 0 && (static_cast<unsigned char>(name[from]) & 0xC0) == 0x80) --from;
+    if (!is_valid_utf8(name.substr(from))) return false;
+    if (shared < name.size() / 2) last_valid_.assign(name);
+    return true;
+}
 
 Mark Store::mark(std::size_t i) const {
     const Event& e = events_[i];
@@ -38,28 +80,32 @@ Mark Store::mark(std::size_t i) const {
     return Mark{e.line, e.column};
 }
 
-std::uint32_t Store::tag_id(std::string_view text) {
+std::uint32_t Store::tag_id(const Tag& tag) {
+    if (tag.kind != TagClass::Local) return static_cast<std::uint32_t>(tag.kind);
+    const std::string_view name = tag.name();
+    if (last_local_ != 0 && tags_[last_local_ - 1].text == name) return last_local_;
     if ((tags_.size() + 1) * 2 > tag_slots_.size()) grow_tag_slots();
     const std::size_t mask = tag_slots_.size() - 1;
-    std::size_t i = hash_text(kTagDomain, text) & mask;
+    std::size_t i = hash_text(kTagDomain, name) & mask;
     for (; tag_slots_[i] != 0; i = (i + 1) & mask)
-        if (tags_[tag_slots_[i] - 1].text == text) return tag_slots_[i];
+        if (tags_[tag_slots_[i] - 1].text == name) return last_local_ = tag_slots_[i];
     // Tag numbers are 32-bit: 2^32 distinct tags would need a document of many gigabytes whose
     // events and texts have run out of memory long before.
     if (tags_.size() >= UINT32_MAX - 1) fatal(kOutOfMemory);
     std::uint64_t ref;
-    char* kept = tag_texts_.reserve(text.size(), ref);
-    std::memcpy(kept, text.data(), text.size());
-    tags_.push_back(classify(std::string_view(kept, text.size())));
+    char* kept = tag_texts_.reserve(name.size(), ref);
+    std::memcpy(kept, name.data(), name.size());
+    // The record keeps the name alone: nothing reads a kept local tag's text but its name.
+    tags_.push_back(Tag{std::string_view(kept, name.size()), TagClass::Local});
     tag_slots_[i] = static_cast<std::uint32_t>(tags_.size());
-    return tag_slots_[i];
+    return last_local_ = tag_slots_[i];
 }
 
 void Store::grow_tag_slots() {
     const std::size_t size = tag_slots_.empty() ? 16 : tag_slots_.size() * 2;
     tag_slots_ = std::vector<std::uint32_t>();
     tag_slots_.assign(size, 0);
-    for (std::size_t id = 1; id <= tags_.size(); ++id) {
+    for (std::size_t id = std::size(kTextlessClasses) + 1; id <= tags_.size(); ++id) {
         std::size_t i = hash_text(kTagDomain, tags_[id - 1].text) & (size - 1);
         while (tag_slots_[i] != 0) i = (i + 1) & (size - 1);
         tag_slots_[i] = static_cast<std::uint32_t>(id);

@@ -1,11 +1,13 @@
 // The events a later part of the document can still need, kept in compact form: the nodes that
 // carry an anchor (an alias may name them) and the collection keys being compared. Every other
-// event is judged as it arrives and never stored. Also the table of the document's tags.
+// event is judged as it arrives and never stored. Also the document's tags: each node's tag is
+// classified as it arrives, and only a local tag's name is ever kept, once per distinct name.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -34,7 +36,7 @@ struct Event {
                                 // anchored collection start: see Aliases::built
     std::uint32_t line = 0;     // kWideMark when the mark lives in Store::wide_marks
     std::uint32_t column = 0;
-    std::uint32_t tag = 0;      // 0: untagged; otherwise 1 + index into Store::tags
+    std::uint32_t tag = 0;      // 0: untagged; otherwise a tag number (Store::tag_id)
     EventKind kind = EventKind::Scalar;
     std::uint8_t flags = 0;     // kPlain, kAliased
 };
@@ -48,7 +50,7 @@ inline constexpr std::uint32_t kWideMark = UINT32_MAX;
 
 class Store {
 public:
-    Store() = default;
+    Store();
     Store(const Store&) = delete;
     Store& operator=(const Store&) = delete;
 
@@ -63,8 +65,15 @@ public:
     const Tag& tag_at(std::uint32_t id) const { return tags_[id - 1]; }
     const Tag* tag(const Event& e) const { return e.tag == 0 ? nullptr : &tags_[e.tag - 1]; }
 
-    // The tag number of a libyaml tag text, 0 for none; each distinct text is classified once.
-    std::uint32_t tag_id(const yaml_char_t* tag) { return tag ? tag_id(text_of(tag)) : 0; }
+    // A libyaml tag text as building sees it, empty for none. The text stays libyaml's, valid
+    // while its event is. libyaml hands every node its tag whole, a %TAG prefix expanded, so a
+    // long prefix on many nodes costs each of them its length: here no more than a comparison
+    // with the tag before.
+    std::optional<Tag> classify(const yaml_char_t* tag);
+    // The tag's number for an event that is kept or a key's identity. Every tag of a class
+    // that only its class matters for shares one number; a local tag's number stands for its
+    // name, kept once.
+    std::uint32_t tag_id(const std::optional<Tag>& tag) { return tag ? tag_id(*tag) : 0; }
     // Appends an event and returns its index.
     std::size_t add(EventKind kind, Mark mark, std::uint32_t tag = 0, std::uint8_t flags = 0);
     std::size_t add_scalar(std::string_view text, Mark mark, std::uint32_t tag, std::uint8_t flags);
@@ -73,18 +82,22 @@ public:
     void set_payload(std::size_t i, std::uint64_t value) { events_[i].payload = value; }
 
 private:
-    std::uint32_t tag_id(std::string_view text);
+    std::uint32_t tag_id(const Tag& tag);
+    bool valid_local_name(std::string_view name);
     void grow_tag_slots();
 
     // A deque keeps growth free of large reallocation peaks.
     std::deque<Event> events_;
     Arena texts_;  // scalar texts, each behind its size
-    // Each distinct tag text once: its record, its text, and open addressing by the keyed hash
-    // of the text, at most half full, 0 marking an empty slot. A config may give every node a
-    // tag of its own.
+    // A record per class that needs no text, then each distinct local name once: its record, its
+    // text, and open addressing by the keyed hash of the name, at most half full, 0 marking an
+    // empty slot. A config may give every node a tag of its own.
     std::deque<Tag> tags_;
     Arena tag_texts_;
     std::vector<std::uint32_t> tag_slots_;
+    std::uint32_t last_local_ = 0;  // the local tag interned last: consecutive nodes often share one
+    // The last local name found to be UTF-8: the part another name shares with it needs no check.
+    std::string last_valid_;
     std::unordered_map<std::size_t, Mark> wide_marks_;
 };
 
