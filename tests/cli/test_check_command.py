@@ -245,7 +245,7 @@ def test_memory_exhaustion_ends_in_the_internal_fault(check_command, tmp_path):
 
     dense = tmp_path / "dense.yaml"
     # Anchored, so that its events are kept for the aliases that may name it.
-    dense.write_bytes(b"&a [" + b"[]," * 4_000_000 + b"[]]")
+    dense.write_bytes(b"&a [" + b"[]," * 20_000_000 + b"[]]")
     limit = 160 << 20
 
     def limited():

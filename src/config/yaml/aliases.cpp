@@ -73,18 +73,22 @@ void AnchorNames::grow() {
 }
 
 void Aliases::built(std::uint64_t at, const Summary& summary) {
-    if (store_[at].kind == EventKind::Scalar) return;
+    if (store_.kind(at) == EventKind::Scalar) return;
+    // Summary numbers are 32-bit: 2^32 anchored collections would need tens of gigabytes of
+    // their kept events first.
+    if (summaries_.size() >= UINT32_MAX) fatal(kOutOfMemory);
     summaries_.push_back(summary);
-    store_.set_payload(at, summaries_.size());
+    store_.set_payload(at, static_cast<std::uint32_t>(summaries_.size()));
 }
 
 Summary Aliases::summary_of(std::uint64_t at) const {
     if (!is_built(at)) fatal("YAML alias names an event that was never built");
-    if (store_[at].kind == EventKind::Scalar) return Summary{};
-    return summaries_[store_[at].payload - 1];
+    const Event e = store_[at];
+    if (e.kind == EventKind::Scalar) return Summary{};
+    return summaries_[e.payload - 1];
 }
 
-Diagnostic Aliases::recursion_limit(std::size_t at) const {
+Diagnostic Aliases::recursion_limit(std::uint64_t at) const {
     Diagnostic message{std::string(kRecursionLimit), std::nullopt};
     append_mark(message, store_.mark(at));
     return message;
@@ -116,7 +120,7 @@ Diagnostic Aliases::expand_enclosing(std::uint64_t target, std::uint32_t budget,
             if (budget == 0) return recursion_limit(l->stored);
             --budget;
             if (l->done.height > budget) {
-                for (std::size_t pos = l->stored + 1; pos < l->child_at;)
+                for (std::uint64_t pos = store_.after(l->stored); pos < l->child_at;)
                     if (auto failure = replay_node(pos, budget)) return *failure;
                 fatal("YAML alias expansion fits after all");
             }
@@ -134,15 +138,15 @@ std::optional<Diagnostic> Aliases::replay(std::uint64_t target, std::uint32_t bu
         expansions_ = saturating_add(expansions_, s.expansions);
         return std::nullopt;
     }
-    std::size_t pos = target;
+    std::uint64_t pos = target;
     return replay_node(pos, budget);
 }
 
-std::optional<Diagnostic> Aliases::replay_node(std::size_t& pos, std::uint32_t budget) {
+std::optional<Diagnostic> Aliases::replay_node(std::uint64_t& pos, std::uint32_t budget) {
     // A replay never passes the alias that started it, so it stays within kept events.
     if (pos >= store_.size()) fatal("YAML alias replay ran past the kept events");
-    const std::size_t at = pos;
-    const Event& e = store_[pos++];
+    const std::uint64_t at = pos;
+    const Event e = store_.next(pos);
     switch (e.kind) {
         case EventKind::Scalar:
             return std::nullopt;
@@ -156,9 +160,9 @@ std::optional<Diagnostic> Aliases::replay_node(std::size_t& pos, std::uint32_t b
     }
     if (budget == 0) return recursion_limit(at);
     const EventKind end = e.kind == EventKind::SequenceStart ? EventKind::SequenceEnd : EventKind::MappingEnd;
-    while (pos < store_.size() && store_[pos].kind != end)
+    while (pos < store_.size() && store_.kind(pos) != end)
         if (auto failure = replay_node(pos, budget - 1)) return failure;
-    ++pos;
+    if (pos < store_.size()) pos = store_.after(pos);
     return std::nullopt;
 }
 

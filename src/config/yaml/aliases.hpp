@@ -78,7 +78,8 @@ public:
     // a collection's is kept here, its number in the start event's payload.
     void built(std::uint64_t at, const Summary& summary);
     bool is_built(std::uint64_t at) const {
-        return store_[at].kind == EventKind::Scalar || store_[at].payload != 0;
+        const Event e = store_[at];
+        return e.kind == EventKind::Scalar || e.payload != 0;
     }
 
     // Counts an alias to the built node at target, standing where budget levels are left. Empty
@@ -94,8 +95,8 @@ public:
 
 private:
     std::optional<Diagnostic> replay(std::uint64_t target, std::uint32_t budget);
-    std::optional<Diagnostic> replay_node(std::size_t& pos, std::uint32_t budget);
-    Diagnostic recursion_limit(std::size_t at) const;
+    std::optional<Diagnostic> replay_node(std::uint64_t& pos, std::uint32_t budget);
+    Diagnostic recursion_limit(std::uint64_t at) const;
     Summary summary_of(std::uint64_t at) const;
 
     Store& store_;

@@ -23,14 +23,20 @@ inline char* put_size(char* p, std::uint64_t n) {
     return p;
 }
 
-// The text whose size starts at p; p moves past it.
-inline std::string_view get_sized(const char*& p) {
+// The size written at p; p moves past it.
+inline std::uint64_t get_size(const char*& p) {
     std::uint64_t size = 0;
     for (unsigned shift = 0;; shift += 7) {
         const auto byte = static_cast<unsigned char>(*p++);
         size |= std::uint64_t{byte & 0x7Fu} << shift;
         if (!(byte & 0x80)) break;
     }
+    return size;
+}
+
+// The text whose size starts at p; p moves past it.
+inline std::string_view get_sized(const char*& p) {
+    const std::uint64_t size = get_size(p);
     const std::string_view text(p, size);
     p += size;
     return text;
@@ -63,6 +69,21 @@ public:
     }
     // Gives back the last bytes of the latest reservation, which went unused.
     void give_back(std::size_t bytes) { used_ -= bytes; }
+    // The reference after a run of bytes reserved at ref: the next run's, which starts the next
+    // block when this one ends its block. References only grow in the order runs were reserved.
+    std::uint64_t after(std::uint64_t ref, std::size_t bytes) const {
+        const std::size_t block = ref >> kOffsetBits;
+        const std::uint64_t next = ref + bytes;
+        if (block + 1 < blocks_.size() && (next & (kLargestBlock - 1)) == filled_[block] &&
+            filled_[block] != 0)
+            return std::uint64_t{block + 1} << kOffsetBits;
+        return next;
+    }
+    // The reference the next reservation would get if it fits: the end of everything reserved.
+    std::uint64_t end() const {
+        return blocks_.empty() ? 0 : (std::uint64_t{blocks_.size() - 1} << kOffsetBits) + used_;
+    }
+    char* at_mut(std::uint64_t ref) { return blocks_[ref >> kOffsetBits].get() + (ref & (kLargestBlock - 1)); }
     const char* at(std::uint64_t ref) const {
         return blocks_[ref >> kOffsetBits].get() + (ref & (kLargestBlock - 1));
     }

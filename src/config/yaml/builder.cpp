@@ -64,7 +64,7 @@ std::uint64_t Builder::any_scalar(const yaml_event_t& e, bool anchored) {
     std::uint64_t at = kNotStored;
     if (keep) {
         const auto flags = static_cast<std::uint8_t>((plain ? kPlain : 0) | (anchored ? kAliased : 0));
-        at = store_.add_scalar(text, to_mark(e.start_mark), store_.tag_id(tagged), flags);
+        at = store_.add_scalar(text, store_.tag_id(tagged), flags);
     }
     if (anchored) aliases_.built(at, Summary{});
     // Only a tag can make a value fail, so untagged values need no reading but for a key's sake.
@@ -141,8 +141,8 @@ std::uint64_t Builder::start(const yaml_event_t& e, bool mapping, bool anchored)
     const std::uint32_t tag_id = keeping_ > 0 || identify ? store_.tag_id(tag) : 0;
     std::uint64_t at = kNotStored;
     if (keeping_ > 0)
-        at = store_.add(mapping ? EventKind::MappingStart : EventKind::SequenceStart, mark, tag_id,
-                        anchored ? kAliased : 0);
+        at = store_.add_start(mapping ? EventKind::MappingStart : EventKind::SequenceStart, mark, tag_id,
+                              anchored ? kAliased : 0);
     if (depth_ == frames_.size()) frames_.emplace_back();
     Frame& f = frames_[depth_++];
     f.mapping = mapping;
@@ -162,10 +162,10 @@ std::uint64_t Builder::start(const yaml_event_t& e, bool mapping, bool anchored)
     return at;
 }
 
-void Builder::end(const yaml_event_t& e) {
+void Builder::end() {
     if (!settle()) return;
     Frame& f = top();
-    if (keeping_ > 0) store_.add(f.mapping ? EventKind::MappingEnd : EventKind::SequenceEnd, to_mark(e.start_mark));
+    if (keeping_ > 0) store_.add_end(f.mapping ? EventKind::MappingEnd : EventKind::SequenceEnd);
     Summary s = f.level.done;
     ++s.height;
     if (f.anchored) aliases_.built(f.level.stored, s);
@@ -191,11 +191,11 @@ void Builder::end(const yaml_event_t& e) {
     finish_child(s);
 }
 
-void Builder::alias(const yaml_event_t& e, std::uint64_t target) {
+void Builder::alias(std::uint64_t target) {
     if (!settle()) return;
     const Role r = role();
     child_starts();
-    if (keeping_ > 0) store_.add_alias(target, to_mark(e.start_mark));
+    if (keeping_ > 0) store_.add_alias(target);
     if (!aliases_.is_built(target)) return fail(aliases_.expand_enclosing(target, budget(), open_levels()));
     Summary out;
     if (auto failure = aliases_.expand(target, budget(), out)) return fail(std::move(*failure));
@@ -211,7 +211,7 @@ void Builder::alias(const yaml_event_t& e, std::uint64_t target) {
 // identified once per anchor however often aliases name it: it may be large.
 std::optional<std::string> Builder::alias_key(std::uint64_t target) {
     MappingKeys& keys = top().keys;
-    const Event& named = store_[target];
+    const Event named = store_[target];
     if (named.kind != EventKind::Scalar) return keys.add_structural(ids_.target(target));
     auto [found, fresh] = alias_keys_.try_emplace(target);
     AliasKey& key = found->second;

@@ -47,8 +47,8 @@ public:
         return any_scalar(e, anchored);
     }
     std::uint64_t start(const yaml_event_t& e, bool mapping, bool anchored);
-    void end(const yaml_event_t& e);
-    void alias(const yaml_event_t& e, std::uint64_t target);
+    void end();
+    void alias(std::uint64_t target);
     // The null node of an empty stream.
     void void_node() { complete_ = true; }
     // The events stop before the document's node is complete, for this reason.

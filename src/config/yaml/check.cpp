@@ -84,7 +84,7 @@ Step EventLoop::take(const yaml_event_t& e) {
         case YAML_SEQUENCE_END_EVENT:
         case YAML_MAPPING_END_EVENT:
             ++events_;
-            builder_.end(e);
+            builder_.end();
             --depth_;
             return Step::Next;
         case YAML_NO_EVENT:
@@ -102,7 +102,7 @@ Step EventLoop::alias(const yaml_event_t& e) {
         return Step::Stop;
     }
     ++events_;
-    builder_.alias(e, *found);
+    builder_.alias(*found);
     return Step::Next;
 }
 

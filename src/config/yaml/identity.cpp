@@ -107,16 +107,16 @@ std::uint64_t Identities::hash_of(const Node& n) const {
 void Identities::remember(std::uint64_t at, std::uint64_t end, std::uint32_t id) { aliased_.emplace(at, Remembered{id, end}); }
 
 std::uint32_t Identities::target(std::uint64_t at) {
-    std::size_t pos = at;
+    std::uint64_t pos = at;
     return of(pos);
 }
 
 // The identity of the kept node starting at pos, which building has already accepted; pos moves
 // past the node. An anchored node is read once: its identity and end are kept, so reading an
 // enclosing node, or another alias, steps over it.
-std::uint32_t Identities::of(std::size_t& pos) {
-    const std::size_t at = pos;
-    const Event& e = store_[pos++];
+std::uint32_t Identities::of(std::uint64_t& pos) {
+    const std::uint64_t at = pos;
+    const Event e = store_.next(pos);
     if (e.flags & kAliased) {
         if (const auto found = aliased_.find(at); found != aliased_.end()) {
             pos = found->second.end;
@@ -141,11 +141,11 @@ std::uint32_t Identities::of(std::size_t& pos) {
     return id;
 }
 
-std::uint32_t Identities::of_collection(std::size_t& pos, bool mapping, std::uint32_t tag) {
+std::uint32_t Identities::of_collection(std::uint64_t& pos, bool mapping, std::uint32_t tag) {
     std::vector<std::uint32_t> parts;
     const EventKind end = mapping ? EventKind::MappingEnd : EventKind::SequenceEnd;
-    while (store_[pos].kind != end) parts.push_back(of(pos));
-    ++pos;
+    while (store_.kind(pos) != end) parts.push_back(of(pos));
+    pos = store_.after(pos);
     return mapping ? this->mapping(parts.data(), parts.size(), tag) : sequence(parts.data(), parts.size(), tag);
 }
 

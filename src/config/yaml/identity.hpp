@@ -75,8 +75,8 @@ private:
         std::uint64_t end;
     };
 
-    std::uint32_t of(std::size_t& pos);
-    std::uint32_t of_collection(std::size_t& pos, bool mapping, std::uint32_t tag);
+    std::uint32_t of(std::uint64_t& pos);
+    std::uint32_t of_collection(std::uint64_t& pos, bool mapping, std::uint32_t tag);
     std::uint32_t collection(Kind kind, const std::uint32_t* parts, std::size_t count, std::uint32_t tag);
     static std::uint64_t collection_domain(Kind kind);
     std::uint32_t wrap(std::uint32_t tag, std::uint32_t inner);

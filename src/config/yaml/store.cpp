@@ -74,10 +74,98 @@ bool Store::valid_local_name(std::string_view name) {
     return true;
 }
 
-Mark Store::mark(std::size_t i) const {
-    const Event& e = events_[i];
-    if (e.line == kWideMark) return wide_marks_.at(i);
-    return Mark{e.line, e.column};
+// Records: a head byte (the kind in its low bits, the flags above, kTagged), a 4-byte tag number
+// when tagged, then a scalar's 5-byte text reference, an alias's 8-byte target, a collection
+// start's 4-byte payload when anchored and its mark as two sizes; an end has nothing more.
+namespace {
+
+constexpr std::size_t kTextRefBytes = 5;  // an arena reference is 40 bits
+static_assert(Arena::kOffsetBits + Arena::kBlockBits <= 8 * kTextRefBytes);
+
+std::uint64_t read_bytes(const char*& p, std::size_t n) {
+    std::uint64_t v = 0;
+    std::memcpy(&v, p, n);  // little-endian hosts only, as the records never leave the process
+    p += n;
+    return v;
+}
+
+}  // namespace
+
+char* Store::add_record(EventKind kind, std::uint32_t tag, std::uint8_t flags, std::size_t bytes,
+                        std::uint64_t& at) {
+    const std::size_t size = 1 + (tag ? 4 : 0) + bytes;
+    char* p = records_.reserve(size, at);
+    *p++ = static_cast<char>(static_cast<unsigned>(kind) | flags << kFlagShift | (tag ? kTagged : 0));
+    if (tag) {
+        std::memcpy(p, &tag, 4);
+        p += 4;
+    }
+    return p;
+}
+
+std::uint64_t Store::add_start(EventKind kind, Mark mark, std::uint32_t tag, std::uint8_t flags) {
+    char sizes[2 * kMostSizeBytes];
+    const std::size_t mark_bytes = static_cast<std::size_t>(put_size(put_size(sizes, mark.line), mark.column) - sizes);
+    const std::size_t payload = flags & kAliased ? 4 : 0;
+    std::uint64_t at;
+    char* p = add_record(kind, tag, flags, payload + mark_bytes, at);
+    std::memset(p, 0, payload);
+    std::memcpy(p + payload, sizes, mark_bytes);
+    return at;
+}
+
+std::uint64_t Store::add_end(EventKind kind) {
+    std::uint64_t at;
+    add_record(kind, 0, 0, 0, at);
+    return at;
+}
+
+void Store::set_payload(std::uint64_t at, std::uint32_t value) {
+    char* p = records_.at_mut(at);
+    if (!(static_cast<unsigned char>(*p) >> kFlagShift & kAliased)) fatal("YAML payload set on an unanchored event");
+    std::memcpy(p + 1 + (*p & kTagged ? 4 : 0), &value, 4);
+}
+
+Event Store::next(std::uint64_t& pos) const {
+    const char* const start = records_.at(pos);
+    const char* p = start;
+    const auto head = static_cast<unsigned char>(*p++);
+    Event e;
+    e.kind = static_cast<EventKind>(head & kKindBits);
+    e.flags = static_cast<std::uint8_t>(head >> kFlagShift & (kPlain | kAliased));
+    if (head & kTagged) e.tag = static_cast<std::uint32_t>(read_bytes(p, 4));
+    switch (e.kind) {
+        case EventKind::Scalar:
+            e.payload = read_bytes(p, kTextRefBytes);
+            break;
+        case EventKind::Alias:
+            e.payload = read_bytes(p, 8);
+            break;
+        case EventKind::SequenceStart:
+        case EventKind::MappingStart:
+            if (e.flags & kAliased) e.payload = read_bytes(p, 4);
+            get_size(p);
+            get_size(p);
+            break;
+        case EventKind::SequenceEnd:
+        case EventKind::MappingEnd:
+            break;
+    }
+    pos = records_.after(pos, static_cast<std::size_t>(p - start));
+    return e;
+}
+
+Mark Store::mark(std::uint64_t at) const {
+    const char* p = records_.at(at);
+    const auto head = static_cast<unsigned char>(*p++);
+    const auto kind = static_cast<EventKind>(head & kKindBits);
+    if (kind != EventKind::SequenceStart && kind != EventKind::MappingStart) fatal("YAML mark asked of a kept event without one");
+    if (head & kTagged) p += 4;
+    if (head >> kFlagShift & kAliased) p += 4;
+    Mark mark;
+    mark.line = get_size(p);
+    mark.column = get_size(p);
+    return mark;
 }
 
 std::uint32_t Store::tag_id(const Tag& tag) {
@@ -112,36 +200,21 @@ void Store::grow_tag_slots() {
     }
 }
 
-std::size_t Store::add(EventKind kind, Mark mark, std::uint32_t tag, std::uint8_t flags) {
-    Event& event = events_.emplace_back();
-    event.kind = kind;
-    event.tag = tag;
-    event.flags = flags;
-    if (mark.line < kWideMark && mark.column < kWideMark) {
-        event.line = static_cast<std::uint32_t>(mark.line);
-        event.column = static_cast<std::uint32_t>(mark.column);
-    } else {
-        event.line = event.column = kWideMark;
-        wide_marks_.emplace(events_.size() - 1, mark);
-    }
-    return events_.size() - 1;
-}
-
-std::size_t Store::add_scalar(std::string_view text, Mark mark, std::uint32_t tag, std::uint8_t flags) {
+std::uint64_t Store::add_scalar(std::string_view text, std::uint32_t tag, std::uint8_t flags) {
     std::uint64_t ref;
     char* p = texts_.reserve(kMostSizeBytes + text.size(), ref);
     char* kept = put_size(p, text.size());
     std::memcpy(kept, text.data(), text.size());
     texts_.give_back(static_cast<std::size_t>(kMostSizeBytes - (kept - p)));
-    const std::size_t i = add(EventKind::Scalar, mark, tag, flags);
-    events_[i].payload = ref;
-    return i;
+    std::uint64_t at;
+    std::memcpy(add_record(EventKind::Scalar, tag, flags, kTextRefBytes, at), &ref, kTextRefBytes);
+    return at;
 }
 
-std::size_t Store::add_alias(std::uint64_t target, Mark mark) {
-    const std::size_t i = add(EventKind::Alias, mark);
-    events_[i].payload = target;
-    return i;
+std::uint64_t Store::add_alias(std::uint64_t target) {
+    std::uint64_t at;
+    std::memcpy(add_record(EventKind::Alias, 0, 0, 8, at), &target, 8);
+    return at;
 }
 
 }  // namespace solvarinth::config::yaml

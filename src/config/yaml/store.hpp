@@ -31,22 +31,19 @@ enum class EventKind : std::uint8_t {
     MappingEnd,
 };
 
+// A kept event as it is read back. Kept, it is a record of a few bytes at a position of the
+// store: a head byte (kind and flags), the tag's number when there is one, then what the kind
+// needs. A region can be as large as the document, and a bracket is one byte of it.
 struct Event {
-    std::uint64_t payload = 0;  // Scalar: arena reference of its text; Alias: anchored event;
-                                // anchored collection start: see Aliases::built
-    std::uint32_t line = 0;     // kWideMark when the mark lives in Store::wide_marks
-    std::uint32_t column = 0;
+    std::uint64_t payload = 0;  // Scalar: arena reference of its text; Alias: the anchored
+                                // event's position; anchored collection start: see Aliases::built
     std::uint32_t tag = 0;      // 0: untagged; otherwise a tag number (Store::tag_id)
     EventKind kind = EventKind::Scalar;
     std::uint8_t flags = 0;     // kPlain, kAliased
 };
 
-// A kept node of an anchored region costs this much; a region can be as large as the document.
-static_assert(sizeof(Event) == 24);
-
 inline constexpr std::uint8_t kPlain = 1;    // a plain scalar, subject to type resolution
 inline constexpr std::uint8_t kAliased = 2;  // an anchored event: an alias may refer to it
-inline constexpr std::uint32_t kWideMark = UINT32_MAX;
 
 class Store {
 public:
@@ -54,14 +51,27 @@ public:
     Store(const Store&) = delete;
     Store& operator=(const Store&) = delete;
 
-    std::size_t size() const { return events_.size(); }
-    const Event& operator[](std::size_t i) const { return events_[i]; }
+    // Positions grow with each event kept; size() is where the next one goes.
+    std::uint64_t size() const { return records_.end(); }
+    Event operator[](std::uint64_t at) const {
+        std::uint64_t pos = at;
+        return next(pos);
+    }
+    // The event at pos; pos moves to the one after it.
+    Event next(std::uint64_t& pos) const;
+    // The position of the event after the one at at.
+    std::uint64_t after(std::uint64_t at) const {
+        next(at);
+        return at;
+    }
+    EventKind kind(std::uint64_t at) const { return static_cast<EventKind>(*records_.at(at) & kKindBits); }
     std::string_view text(const Event& scalar) const { return text_at(scalar.payload); }
     std::string_view text_at(std::uint64_t ref) const {
         const char* p = texts_.at(ref);
         return get_sized(p);
     }
-    Mark mark(std::size_t i) const;
+    // The mark of a collection start: the only events whose marks a message can name.
+    Mark mark(std::uint64_t at) const;
     const Tag& tag_at(std::uint32_t id) const { return tags_[id - 1]; }
     const Tag* tag(const Event& e) const { return e.tag == 0 ? nullptr : &tags_[e.tag - 1]; }
 
@@ -74,21 +84,28 @@ public:
     // that only its class matters for shares one number; a local tag's number stands for its
     // name, kept once.
     std::uint32_t tag_id(const std::optional<Tag>& tag) { return tag ? tag_id(*tag) : 0; }
-    // Appends an event and returns its index.
-    std::size_t add(EventKind kind, Mark mark, std::uint32_t tag = 0, std::uint8_t flags = 0);
-    std::size_t add_scalar(std::string_view text, Mark mark, std::uint32_t tag, std::uint8_t flags);
-    std::size_t add_alias(std::uint64_t target, Mark mark);
-    // A collection start's payload is free for whoever keeps something per anchored collection.
-    void set_payload(std::size_t i, std::uint64_t value) { events_[i].payload = value; }
+    // Appends an event and returns its position. Only a collection start keeps its mark.
+    std::uint64_t add_start(EventKind kind, Mark mark, std::uint32_t tag, std::uint8_t flags);
+    std::uint64_t add_end(EventKind kind);
+    std::uint64_t add_scalar(std::string_view text, std::uint32_t tag, std::uint8_t flags);
+    std::uint64_t add_alias(std::uint64_t target);
+    // An anchored collection start's payload is free for whoever keeps something per anchored
+    // collection: 32 bits, set once the collection is complete.
+    void set_payload(std::uint64_t at, std::uint32_t value);
 
 private:
+    static constexpr unsigned char kKindBits = 0x07;
+    static constexpr unsigned char kFlagShift = 3;  // kPlain, kAliased above the kind
+    static constexpr unsigned char kTagged = 0x20;  // a tag number follows the head
+
+    // Reserves a record of head, tag and then bytes more; returns where those bytes go.
+    char* add_record(EventKind kind, std::uint32_t tag, std::uint8_t flags, std::size_t bytes, std::uint64_t& at);
     std::uint32_t tag_id(const Tag& tag);
     bool valid_local_name(std::string_view name);
     void grow_tag_slots();
 
-    // A deque keeps growth free of large reallocation peaks.
-    std::deque<Event> events_;
-    Arena texts_;  // scalar texts, each behind its size
+    Arena records_;  // the kept events, in blocks that never move
+    Arena texts_;    // scalar texts, each behind its size
     // A record per class that needs no text, then each distinct local name once: its record, its
     // text, and open addressing by the keyed hash of the name, at most half full, 0 marking an
     // empty slot. A config may give every node a tag of its own.
@@ -98,7 +115,6 @@ private:
     std::uint32_t last_local_ = 0;  // the local tag interned last: consecutive nodes often share one
     // The last local name found to be UTF-8: the part another name shares with it needs no check.
     std::string last_valid_;
-    std::unordered_map<std::size_t, Mark> wide_marks_;
 };
 
 }  // namespace solvarinth::config::yaml
