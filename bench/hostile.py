@@ -452,6 +452,72 @@ CASES += [
          "2^19 `N: 0`, random 64-bit signed integers"),
 ]
 
+# Corners of the grammar: long %TAG prefixes, aliases of large scalars as keys, large anchored
+# regions, many %TAG directives. Too large for PyYAML to compose (it copies every tag whole).
+TAG_PREFIX = b"x" * 65536
+CHAIN = 126
+
+
+def chains(open_line: bytes, count: int, close: bytes) -> callable:
+    """open_line, then count distinct flow sequences CHAIN deep, one a line, then close."""
+    def build(path: Path) -> None:
+        with open(path, "wb") as handle:
+            handle.write(open_line)
+            for i in range(count):
+                handle.write(b" " + b"[" * CHAIN + str(i).encode() + b"]" * CHAIN + b",\n")
+            handle.write(close)
+    return build
+
+
+def numbered_lines(head: bytes, line: str, count: int) -> callable:
+    """head, then line with {i} filled in for i = 0 ... count - 1."""
+    def build(path: Path) -> None:
+        with open(path, "wb") as handle:
+            handle.write(head)
+            handle.write("".join(line.format(i=i) for i in range(count)).encode())
+    return build
+
+
+def tag_directives(path: Path) -> None:
+    """Half the file %TAG directives of distinct handles, half nodes tagged through `!!`."""
+    with open(path, "wb") as handle:
+        for i in range(20_000):
+            handle.write(f"%TAG !h{i}! tag:x,{i}:\n".encode())
+        handle.write(b"---\n" + b"- !!str 0\n" * 48_000)
+
+
+CASES += [
+    case("%TAG prefix 64 KiB, 93,000 tags", "tag-prefix-distinct.yaml",
+         fixed(numbered_lines(b"%TAG !e! tag:x," + TAG_PREFIX + b"\n---\n", "- !e!{i} 0\n", 93_000)),
+         ACCEPTED, "`%TAG !e! tag:x,` + 64 KiB, then `- !e!N 0` for 93,000 distinct N", validate=False,
+         control="values: [N] 10^6"),
+    case("%TAG local prefix 64 KiB, 20,000 tags", "tag-local-prefix-distinct.yaml",
+         fixed(numbered_lines(b"%TAG !e! !" + TAG_PREFIX + b"\n---\n", "- !e!{i} 0\n", 20_000)),
+         ACCEPTED, "`%TAG !e! !` + 64 KiB, then `- !e!N 0` for 20,000 distinct N", validate=False,
+         control="values: [N] 10^6"),
+    case("one %TAG prefix of 1 MiB on 100,000 nodes", "tag-prefix-shared.yaml",
+         fixed(numbered_lines(b"%TAG !e! !" + b"y" * MIB + b"\n---\n", "- !e!a 0\n", 100_000)),
+         ACCEPTED, "`%TAG !e! !` + 1 MiB, then 100,000 `- !e!a 0`", validate=False, control="values: [N] 10^6"),
+    case("alias of a 1 MiB scalar as key 10^6", "alias-big-scalar-keys.yaml",
+         fixed(numbered_lines(b"a: &a " + b"z" * MIB + b"\nb:\n", "- {{*a : 1}}\n", 1_000_000)),
+         ACCEPTED, "`a: &a` 1 MiB scalar, then 10^6 `- {*a : 1}`", validate=False, control="values: [N] 10^6"),
+    case("alias of a tagged 1 MiB scalar as key 10^6", "alias-big-tagged-keys.yaml",
+         fixed(numbered_lines(b"a: &a !t " + b"z" * MIB + b"\nb:\n", "- {{*a : 1}}\n", 1_000_000)),
+         ACCEPTED, "`a: &a !t` 1 MiB scalar, then 10^6 `- {*a : 1}`", validate=False, control="values: [N] 10^6"),
+    case("anchored chains 126 deep, aliased as key", "anchored-chains-key.yaml",
+         fixed(chains(b"a: &a [\n", 62_000, b"]\n? *a\n: 1\n")), ACCEPTED,
+         "`a: &a [` 62,000 distinct chains 126 deep `]`, then `? *a` / `: 1`", validate=False,
+         control="values: [ ] 126 deep"),
+    case("anchored key of chains 126 deep", "anchored-chains-as-key.yaml",
+         fixed(chains(b"? &a [\n", 62_000, b"]\n: 1\n")), ACCEPTED,
+         "`? &a [` 62,000 distinct chains 126 deep `]` / `: 1`", validate=False, control="values: [ ] 126 deep"),
+    case("key of 10^6 anchored empty sequences", "anchored-empties-key.yaml",
+         fixed(lambda p: write_repeated(p, [(b"? [", 1), (b"&a [], ", 1_000_000), (b"&a []]\n: 1\n", 1)])),
+         ACCEPTED, "`? [&a [], &a [], ...]` / `: 1`, 10^6 of them", validate=False, control="values: [N] 10^6"),
+    case("%TAG directives 20,000, then 48,000 nodes", "tag-directives.yaml", fixed(tag_directives), ACCEPTED,
+         "20,000 `%TAG !hN! tag:x,N:` then 48,000 `- !!str 0`", validate=False, control="values: [N] 10^6"),
+]
+
 FLOOD_PAIRS = [("strings", "flood: crafted strings", "flood: random strings"),
                ("numbers", "flood: crafted numbers", "flood: random integers")]
 

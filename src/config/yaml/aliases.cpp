@@ -11,65 +11,22 @@
 #include "config/yaml/keyed_hash.hpp"
 
 namespace solvarinth::config::yaml {
-namespace {
-
-constexpr std::uint64_t kAnchorDomain = 0x300;
-
-}  // namespace
-
 std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) {
     return b > std::numeric_limits<std::uint64_t>::max() - a ? std::numeric_limits<std::uint64_t>::max()
                                                               : a + b;
 }
 
 void AnchorNames::bind(std::string_view name, std::uint64_t at) {
-    if ((bindings_.size() + 1) * 2 > slots_.size()) grow();
-    const std::size_t i = slot_of(name);
-    if (slots_[i] != 0) {
-        bindings_[slots_[i] - 1].at = at;
-        return;
-    }
-    // Binding numbers are 32-bit: 2^32 anchors would need a document of tens of gigabytes whose
-    // kept events have run out of memory long before.
-    if (bindings_.size() >= UINT32_MAX - 1) fatal(kOutOfMemory);
-    std::uint64_t ref;
-    char* p = names_.reserve(kMostSizeBytes + name.size(), ref);
-    char* text = put_size(p, name.size());
-    std::memcpy(text, name.data(), name.size());
-    names_.give_back(static_cast<std::size_t>(kMostSizeBytes - (text - p)));
-    bindings_.push_back(Binding{ref, at});
-    slots_[i] = static_cast<std::uint32_t>(bindings_.size());
+    bool added;
+    const std::uint32_t id = names_.add(name, added);
+    if (added) bound_.push_back(at);
+    else bound_[id - 1] = at;
 }
 
 std::optional<std::uint64_t> AnchorNames::find(std::string_view name) const {
-    if (slots_.empty()) return std::nullopt;
-    const std::uint32_t found = slots_[slot_of(name)];
-    if (found == 0) return std::nullopt;
-    return bindings_[found - 1].at;
-}
-
-std::string_view AnchorNames::name_of(const Binding& b) const {
-    const char* p = names_.at(b.name);
-    return get_sized(p);
-}
-
-// The slot holding the name, or the empty one where it would go.
-std::size_t AnchorNames::slot_of(std::string_view name) const {
-    const std::size_t mask = slots_.size() - 1;
-    std::size_t i = hash_text(kAnchorDomain, name) & mask;
-    while (slots_[i] != 0 && name_of(bindings_[slots_[i] - 1]) != name) i = (i + 1) & mask;
-    return i;
-}
-
-void AnchorNames::grow() {
-    const std::size_t size = slots_.empty() ? 16 : slots_.size() * 2;
-    slots_ = std::vector<std::uint32_t>();
-    slots_.assign(size, 0);
-    for (std::size_t b = 0; b < bindings_.size(); ++b) {
-        std::size_t i = hash_text(kAnchorDomain, name_of(bindings_[b])) & (size - 1);
-        while (slots_[i] != 0) i = (i + 1) & (size - 1);
-        slots_[i] = static_cast<std::uint32_t>(b + 1);
-    }
+    const std::uint32_t id = names_.find(name);
+    if (id == 0) return std::nullopt;
+    return bound_[id - 1];
 }
 
 void Aliases::built(std::uint64_t at, const Summary& summary) {

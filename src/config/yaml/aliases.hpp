@@ -22,7 +22,9 @@
 
 #include "common/diagnostic.hpp"
 #include "config/yaml/arena.hpp"
+#include "config/yaml/keyed_hash.hpp"
 #include "config/yaml/store.hpp"
+#include "config/yaml/text_ids.hpp"
 
 namespace solvarinth::config::yaml {
 
@@ -57,17 +59,8 @@ public:
     std::optional<std::uint64_t> find(std::string_view name) const;
 
 private:
-    struct Binding {
-        std::uint64_t name;  // arena reference of its sized text
-        std::uint64_t at;
-    };
-    std::string_view name_of(const Binding& b) const;
-    std::size_t slot_of(std::string_view name) const;
-    void grow();
-
-    std::deque<Binding> bindings_;
-    Arena names_;
-    std::vector<std::uint32_t> slots_;  // 1 + index into bindings_, 0 for empty; at most half full
+    TextIds names_{kAnchorNameDomain};
+    std::deque<std::uint64_t> bound_;  // by name number - 1: the event the name stands for now
 };
 
 class Aliases {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,13 @@ inline char* put_size(char* p, std::uint64_t n) {
         *p++ = static_cast<char>(n ? (low | 0x80) : low);
     } while (n);
     return p;
+}
+
+// Writes text behind its size at p, which has room for kMostSizeBytes more; returns its end.
+inline char* put_sized(char* p, std::string_view text) {
+    p = put_size(p, text.size());
+    std::memcpy(p, text.data(), text.size());
+    return p + text.size();
 }
 
 // The size written at p; p moves past it.
@@ -69,6 +77,18 @@ public:
     }
     // Gives back the last bytes of the latest reservation, which went unused.
     void give_back(std::size_t bytes) { used_ -= bytes; }
+    // Keeps text behind its size (put_sized); the reference of the size.
+    std::uint64_t add_sized(std::string_view text) {
+        std::uint64_t ref;
+        char* p = reserve(kMostSizeBytes + text.size(), ref);
+        give_back(static_cast<std::size_t>(p + kMostSizeBytes + text.size() - put_sized(p, text)));
+        return ref;
+    }
+    // The text kept behind its size at ref.
+    std::string_view sized_at(std::uint64_t ref) const {
+        const char* p = at(ref);
+        return get_sized(p);
+    }
     // The reference after a run of bytes reserved at ref: the next run's, which starts the next
     // block when this one ends its block. References only grow in the order runs were reserved.
     std::uint64_t after(std::uint64_t ref, std::size_t bytes) const {

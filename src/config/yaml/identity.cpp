@@ -18,10 +18,6 @@ namespace solvarinth::config::yaml {
 namespace {
 
 constexpr std::uint32_t kNoNode = std::numeric_limits<std::uint32_t>::max();
-// Hash domains of the node kinds that are not scalars (a scalar's is its kind and flag, below 16).
-constexpr std::uint64_t kSequenceDomain = 0x100;
-constexpr std::uint64_t kMappingDomain = 0x101;
-constexpr std::uint64_t kTaggedDomain = 0x102;
 
 // Part positions and counts are 32-bit: a collection of 2^32 children would take 16 GiB of its
 // own identities and more of events before it got here.
@@ -31,7 +27,7 @@ std::uint32_t checked_count(std::size_t count) {
 }
 
 std::uint64_t scalar_domain(ScalarKind kind, bool flag) {
-    return static_cast<std::uint64_t>(kind) << 1 | (flag ? 1u : 0u);
+    return config::scalar_domain(static_cast<unsigned>(kind), flag);
 }
 
 }  // namespace
@@ -149,10 +145,7 @@ std::uint32_t Identities::of_collection(std::uint64_t& pos, bool mapping, std::u
     return mapping ? this->mapping(parts.data(), parts.size(), tag) : sequence(parts.data(), parts.size(), tag);
 }
 
-std::string_view Identities::text_of(const Node& n) const {
-    const char* p = texts_.at(n.number());
-    return get_sized(p);
-}
+std::string_view Identities::text_of(const Node& n) const { return texts_.sized_at(n.number()); }
 
 bool Identities::equal(const Node& known, const Candidate& c) const {
     const Node& x = c.node;
@@ -191,12 +184,7 @@ std::uint32_t Identities::intern(Candidate c) {
         stored.low = c.count;
         parts_.insert(parts_.end(), c.parts, c.parts + c.count);
     } else if (c.node.kind == Kind::Scalar && c.node.scalar == ScalarKind::String) {
-        std::uint64_t ref;
-        char* p = texts_.reserve(kMostSizeBytes + c.text.size(), ref);
-        stored.set_number(ref);
-        char* text = put_size(p, c.text.size());
-        std::memcpy(text, c.text.data(), c.text.size());
-        texts_.give_back(static_cast<std::size_t>(kMostSizeBytes - (text - p)));
+        stored.set_number(texts_.add_sized(c.text));
     }
     const auto id = static_cast<std::uint32_t>(nodes_.size() - 1);
     slots_[i] = id;

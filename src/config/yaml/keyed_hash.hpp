@@ -14,6 +14,17 @@
 
 namespace solvarinth::config {
 
+// Every domain a table hashes under, in one list: values of different kinds never share one.
+// A scalar's domain is its kind and flag (scalar_domain), below 16, in the key table and the
+// identity table alike.
+inline constexpr std::uint64_t scalar_domain(unsigned kind, bool flag) { return std::uint64_t{kind} << 1 | flag; }
+inline constexpr std::uint64_t kStructuralKeyDomain = 0xFF;  // a mapping key by identity number
+inline constexpr std::uint64_t kSequenceDomain = 0x100;      // identities of collections and
+inline constexpr std::uint64_t kMappingDomain = 0x101;       // tagged values
+inline constexpr std::uint64_t kTaggedDomain = 0x102;
+inline constexpr std::uint64_t kTagNameDomain = 0x200;       // the names of TextIds tables
+inline constexpr std::uint64_t kAnchorNameDomain = 0x300;
+
 struct HashSecrets {
     std::uint64_t word[4];
 };

@@ -18,12 +18,12 @@ namespace solvarinth::config::yaml {
 namespace {
 
 constexpr std::string_view kDuplicateEntry = "duplicate entry ";
-// The head byte of an entry: a scalar's kind and flag, or one of these.
-constexpr unsigned char kStructuralHead = 0xFF;  // an identity number
-constexpr unsigned char kKeptStringHead = 0xFE;  // a string kept elsewhere
+// The head byte of an entry: a scalar's kind and flag, its hash domain too, or one of these.
+constexpr unsigned char kStructuralHead = kStructuralKeyDomain;  // an identity number
+constexpr unsigned char kKeptStringHead = 0xFE;                  // a string kept elsewhere
 
 unsigned char head_of(const Scalar& key) {
-    return static_cast<unsigned char>(static_cast<unsigned>(key.kind) << 1 | (key.flag ? 1u : 0u));
+    return static_cast<unsigned char>(scalar_domain(static_cast<unsigned>(key.kind), key.flag));
 }
 
 // A key other than null as a repeated-key message shows it: `true`, -3, 1.5, "text".
@@ -79,7 +79,7 @@ template <typename Entry>
 
 template <typename Entry>
 [[gnu::always_inline]] inline std::uint64_t hash_of(const Entry& key) {
-    if (key.structural) return hash_word(kStructuralHead, key.id);
+    if (key.structural) return hash_word(kStructuralKeyDomain, key.id);
     return key.kept ? key.hash : scalar_hash(key.value);
 }
 
@@ -290,9 +290,7 @@ std::uint64_t MappingKeys::append(const Entry& key) {
     if (v.kind == ScalarKind::Int) std::memcpy(p, &v.magnitude, 8);
     if (v.kind == ScalarKind::Float) std::memcpy(p, &v.real, 8);
     if (key.structural || v.kind != ScalarKind::String) return ref;
-    p = put_size(p, v.text.size());
-    std::memcpy(p, v.text.data(), v.text.size());
-    entries_.give_back(static_cast<std::size_t>(kMostSizeBytes - (p - entries_.at(ref) - 1)));
+    entries_.give_back(static_cast<std::size_t>(p + kMostSizeBytes + v.text.size() - put_sized(p, v.text)));
     return ref;
 }
 

@@ -13,8 +13,6 @@
 namespace solvarinth::config::yaml {
 namespace {
 
-constexpr std::uint64_t kTagDomain = 0x200;
-
 // The classes whose tags need nothing but the class: each has one tag number, its own value.
 constexpr TagClass kTextlessClasses[] = {TagClass::LocalEmpty, TagClass::LocalUnreadable, TagClass::Bool,
                                          TagClass::Int,        TagClass::Float,           TagClass::Null,
@@ -172,40 +170,16 @@ std::uint32_t Store::tag_id(const Tag& tag) {
     if (tag.kind != TagClass::Local) return static_cast<std::uint32_t>(tag.kind);
     const std::string_view name = tag.name();
     if (last_local_ != 0 && tags_[last_local_ - 1].text == name) return last_local_;
-    if ((tags_.size() + 1) * 2 > tag_slots_.size()) grow_tag_slots();
-    const std::size_t mask = tag_slots_.size() - 1;
-    std::size_t i = hash_text(kTagDomain, name) & mask;
-    for (; tag_slots_[i] != 0; i = (i + 1) & mask)
-        if (tags_[tag_slots_[i] - 1].text == name) return last_local_ = tag_slots_[i];
-    // Tag numbers are 32-bit: 2^32 distinct tags would need a document of many gigabytes whose
-    // events and texts have run out of memory long before.
-    if (tags_.size() >= UINT32_MAX - 1) fatal(kOutOfMemory);
-    std::uint64_t ref;
-    char* kept = tag_texts_.reserve(name.size(), ref);
-    std::memcpy(kept, name.data(), name.size());
+    bool added;
+    const std::uint32_t number = local_names_.add(name, added);
     // The record keeps the name alone: nothing reads a kept local tag's text but its name.
-    tags_.push_back(Tag{std::string_view(kept, name.size()), TagClass::Local});
-    tag_slots_[i] = static_cast<std::uint32_t>(tags_.size());
-    return last_local_ = tag_slots_[i];
-}
-
-void Store::grow_tag_slots() {
-    const std::size_t size = tag_slots_.empty() ? 16 : tag_slots_.size() * 2;
-    tag_slots_ = std::vector<std::uint32_t>();
-    tag_slots_.assign(size, 0);
-    for (std::size_t id = std::size(kTextlessClasses) + 1; id <= tags_.size(); ++id) {
-        std::size_t i = hash_text(kTagDomain, tags_[id - 1].text) & (size - 1);
-        while (tag_slots_[i] != 0) i = (i + 1) & (size - 1);
-        tag_slots_[i] = static_cast<std::uint32_t>(id);
-    }
+    if (added) tags_.push_back(Tag{local_names_.text(number), TagClass::Local});
+    if (number > UINT32_MAX - std::size(kTextlessClasses)) fatal(kOutOfMemory);
+    return last_local_ = static_cast<std::uint32_t>(std::size(kTextlessClasses)) + number;
 }
 
 std::uint64_t Store::add_scalar(std::string_view text, std::uint32_t tag, std::uint8_t flags) {
-    std::uint64_t ref;
-    char* p = texts_.reserve(kMostSizeBytes + text.size(), ref);
-    char* kept = put_size(p, text.size());
-    std::memcpy(kept, text.data(), text.size());
-    texts_.give_back(static_cast<std::size_t>(kMostSizeBytes - (kept - p)));
+    const std::uint64_t ref = texts_.add_sized(text);
     std::uint64_t at;
     std::memcpy(add_record(EventKind::Scalar, tag, flags, kTextRefBytes, at), &ref, kTextRefBytes);
     return at;

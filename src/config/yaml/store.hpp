@@ -14,8 +14,10 @@
 #include <vector>
 
 #include "config/yaml/arena.hpp"
+#include "config/yaml/keyed_hash.hpp"
 #include "config/yaml/parser.hpp"
 #include "config/yaml/tag.hpp"
+#include "config/yaml/text_ids.hpp"
 
 namespace solvarinth::config::yaml {
 
@@ -66,10 +68,7 @@ public:
     }
     EventKind kind(std::uint64_t at) const { return static_cast<EventKind>(*records_.at(at) & kKindBits); }
     std::string_view text(const Event& scalar) const { return text_at(scalar.payload); }
-    std::string_view text_at(std::uint64_t ref) const {
-        const char* p = texts_.at(ref);
-        return get_sized(p);
-    }
+    std::string_view text_at(std::uint64_t ref) const { return texts_.sized_at(ref); }
     // The mark of a collection start: the only events whose marks a message can name.
     Mark mark(std::uint64_t at) const;
     const Tag& tag_at(std::uint32_t id) const { return tags_[id - 1]; }
@@ -102,16 +101,13 @@ private:
     char* add_record(EventKind kind, std::uint32_t tag, std::uint8_t flags, std::size_t bytes, std::uint64_t& at);
     std::uint32_t tag_id(const Tag& tag);
     bool valid_local_name(std::string_view name);
-    void grow_tag_slots();
 
     Arena records_;  // the kept events, in blocks that never move
     Arena texts_;    // scalar texts, each behind its size
-    // A record per class that needs no text, then each distinct local name once: its record, its
-    // text, and open addressing by the keyed hash of the name, at most half full, 0 marking an
-    // empty slot. A config may give every node a tag of its own.
+    // A record per class that needs no text, then one per distinct local name, in the order of
+    // the names' numbers. A config may give every node a tag of its own.
     std::deque<Tag> tags_;
-    Arena tag_texts_;
-    std::vector<std::uint32_t> tag_slots_;
+    TextIds local_names_{kTagNameDomain};
     std::uint32_t last_local_ = 0;  // the local tag interned last: consecutive nodes often share one
     // The last local name found to be UTF-8: the part another name shares with it needs no check.
     std::string last_valid_;
