@@ -75,8 +75,7 @@ std::uint32_t Identities::wrap(std::uint32_t tag, std::uint32_t inner) {
     if (tag == 0 || store_.tag_at(tag).kind != TagClass::Local) return inner;
     Candidate c;
     c.node.kind = Kind::Tagged;
-    c.node.high = inner;
-    c.node.low = tag;
+    c.node.set_tagged(inner, tag);
     c.hash = hash_word(kTaggedDomain ^ std::uint64_t{inner} << 16, tag);
     return intern(c);
 }
@@ -92,12 +91,12 @@ std::uint64_t Identities::hash_of(const Node& n) const {
             if (n.scalar == ScalarKind::String) return hash_text(scalar_domain(n.scalar, n.flag), text_of(n));
             return hash_word(scalar_domain(n.scalar, n.flag), n.number());
         case Kind::Tagged:
-            return hash_word(kTaggedDomain ^ std::uint64_t{n.high} << 16, n.low);
+            return hash_word(kTaggedDomain ^ std::uint64_t{n.inner()} << 16, n.tag());
         case Kind::Sequence:
         case Kind::Mapping:
             break;
     }
-    return hash_numbers(collection_domain(n.kind), parts_.begin() + n.high, n.low);
+    return hash_numbers(collection_domain(n.kind), parts_.begin() + n.parts_from(), n.count());
 }
 
 void Identities::remember(std::uint64_t at, std::uint64_t end, std::uint32_t id) { aliased_.emplace(at, Remembered{id, end}); }
@@ -156,14 +155,14 @@ bool Identities::equal(const Node& known, const Candidate& c) const {
             return x.scalar == ScalarKind::String ? text_of(known) == c.text : known.number() == x.number();
         case Kind::Tagged:
             // Local tags of the same name share a number.
-            return known.high == x.high && known.low == x.low;
+            return known.inner() == x.inner() && known.tag() == x.tag();
         case Kind::Sequence:
         case Kind::Mapping:
             break;
     }
-    if (known.low != c.count) return false;
+    if (known.count() != c.count) return false;
     for (std::uint32_t i = 0; i < c.count; ++i)
-        if (parts_[known.high + i] != c.parts[i]) return false;
+        if (parts_[known.parts_from() + i] != c.parts[i]) return false;
     return true;
 }
 
@@ -180,8 +179,7 @@ std::uint32_t Identities::intern(Candidate c) {
     if (nodes_.size() >= kNoNode || parts_.size() + c.count >= kNoNode) fatal(kOutOfMemory);
     Node& stored = nodes_.emplace_back(c.node);
     if (c.parts) {
-        stored.high = static_cast<std::uint32_t>(parts_.size());
-        stored.low = c.count;
+        stored.set_parts(static_cast<std::uint32_t>(parts_.size()), c.count);
         parts_.insert(parts_.end(), c.parts, c.parts + c.count);
     } else if (c.node.kind == Kind::Scalar && c.node.scalar == ScalarKind::String) {
         stored.set_number(texts_.add_sized(c.text));

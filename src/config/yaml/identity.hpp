@@ -52,10 +52,25 @@ private:
         bool flag = false;        // Scalar: as Scalar::flag
         std::uint8_t check = 0;   // the keyed hash's top byte: most probes need not look further
 
+        // Scalar
         std::uint64_t number() const { return std::uint64_t{high} << 32 | low; }
         void set_number(std::uint64_t n) {
             low = static_cast<std::uint32_t>(n);
             high = static_cast<std::uint32_t>(n >> 32);
+        }
+        // Tagged
+        std::uint32_t inner() const { return high; }
+        std::uint32_t tag() const { return low; }
+        void set_tagged(std::uint32_t inner_id, std::uint32_t tag_number) {
+            high = inner_id;
+            low = tag_number;
+        }
+        // Sequence, Mapping
+        std::uint32_t parts_from() const { return high; }
+        std::uint32_t count() const { return low; }
+        void set_parts(std::uint32_t from, std::uint32_t n) {
+            high = from;
+            low = n;
         }
     };
     static_assert(sizeof(Node) == 12);
