@@ -96,6 +96,7 @@ std::uint64_t Identities::hash_of(const Node& n) const {
         case Kind::Mapping:
             break;
     }
+    if (n.count() == 1) return hash_numbers(collection_domain(n.kind), n.only_part(), 1);
     return hash_numbers(collection_domain(n.kind), parts_.begin() + n.parts_from(), n.count());
 }
 
@@ -161,6 +162,7 @@ bool Identities::equal(const Node& known, const Candidate& c) const {
             break;
     }
     if (known.count() != c.count) return false;
+    if (c.count == 1) return *known.only_part() == c.parts[0];
     for (std::uint32_t i = 0; i < c.count; ++i)
         if (parts_[known.parts_from() + i] != c.parts[i]) return false;
     return true;
@@ -178,7 +180,9 @@ std::uint32_t Identities::intern(Candidate c) {
     // of memory long before (each node costs 16 bytes, each part 4, plus their slots).
     if (nodes_.size() >= kNoNode || parts_.size() + c.count >= kNoNode) fatal(kOutOfMemory);
     Node& stored = nodes_.emplace_back(c.node);
-    if (c.parts) {
+    if (c.parts && c.count == 1) {
+        stored.set_parts(c.parts[0], 1);
+    } else if (c.parts) {
         stored.set_parts(static_cast<std::uint32_t>(parts_.size()), c.count);
         parts_.insert(parts_.end(), c.parts, c.parts + c.count);
     } else if (c.node.kind == Kind::Scalar && c.node.scalar == ScalarKind::String) {

@@ -44,7 +44,8 @@ private:
     struct Node {
         // Scalar: Int magnitude, Float bits, String arena reference of its text; Tagged: the inner
         // identity above the tag's number; Sequence, Mapping: where its children start in parts_
-        // above their count. In two halves, so that a node needs only 4-byte alignment.
+        // above their count, or the only child itself (a chain of one-item sequences is a common
+        // deep key). In two halves, so that a node needs only 4-byte alignment.
         std::uint32_t low = 0;
         std::uint32_t high = 0;
         Kind kind = Kind::Scalar;
@@ -65,8 +66,9 @@ private:
             high = inner_id;
             low = tag_number;
         }
-        // Sequence, Mapping
+        // Sequence, Mapping: parts_from() only when count() is not 1, only_part() only when it is
         std::uint32_t parts_from() const { return high; }
+        const std::uint32_t* only_part() const { return &high; }
         std::uint32_t count() const { return low; }
         void set_parts(std::uint32_t from, std::uint32_t n) {
             high = from;
