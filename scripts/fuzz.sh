@@ -17,12 +17,14 @@ build="$ROOT/build/fuzz"
     -DSOLVARINTH_MODULE=OFF -DSOLVARINTH_FUZZ=ON >/dev/null
 "$cmake_cmd" --build "$build" -j "$(nproc)" --target "fuzz_$target" >/dev/null
 
-# YAML: the dictionary of its tokens, and room for the inputs that fuzz/yaml_mutator.cpp
-# stretches to 2^24 + 1 bytes. Length control stays off (libFuzzer's default with a custom
-# mutator, written out so that it stays so): it would hand the mutator little more than the
-# largest input so far. The mutator keeps ordinary mutations within 64 KB itself. A stretched
-# input takes seconds under the sanitizers, hence the longer timeout and the higher memory limit.
-limits=(-max_len=65536 -timeout=10 -rss_limit_mb=2048)
+# JSON: the dictionary of its tokens, escapes, surrogates and number shapes. YAML: the dictionary
+# of its tokens (both kept up to date by scripts/grammar_gen.py dict), and room for the inputs
+# that fuzz/yaml_mutator.cpp stretches to 2^24 + 1 bytes. Length control stays off (libFuzzer's
+# default with a custom mutator, written out so that it stays so): it would hand the mutator
+# little more than the largest input so far. The mutator keeps ordinary mutations within 64 KB
+# itself. A stretched input takes seconds under the sanitizers, hence the longer timeout and the
+# higher memory limit.
+limits=(-dict="$ROOT/fuzz/json.dict" -max_len=65536 -timeout=10 -rss_limit_mb=2048)
 if [ "$target" = yaml ]; then
     limits=(-dict="$ROOT/fuzz/yaml.dict" -max_len=$(((1 << 24) + 64)) -len_control=0 -timeout=60
             -rss_limit_mb=4096)

@@ -5,7 +5,7 @@ test run: it needs two builds and takes minutes (about five for the large docume
 2-core machine, plus the generated ones).
 
     python3 scripts/yaml_differential.py OLD_CHECK NEW_CHECK [--generated 300000] [--seed 1]
-        [--sizes all|none|CLASS,...] [--case TEXT] [--list] [--no-tables]
+        [--sizes all|none|CLASS,...] [--case TEXT] [--list] [--no-tables] [--files DIR]...
 
 The files: every YAML case of tests/config/yaml/test_yaml.py (ACCEPTED, REJECTED, HOSTILE, each also
 behind a byte-order mark), the fuzz corpus, large documents, and generated documents built to
@@ -31,6 +31,10 @@ offsets, lengths, marks and counts into:
                    2^32 - 1 ... 2^32 + 1, where a kept event's line no longer fits 32 bits
 --list prints their names; --case TEXT runs only those whose name contains TEXT, e.g.
 `--no-tables --generated 0 --sizes scalars20 --case block_key-n1048576` to rerun one kept file.
+
+--files DIR (repeatable) adds every file in DIR, e.g. the documents that
+`scripts/grammar_gen.py emit --dir DIR --count N --seed S` writes from the grammar (JSON ones
+too: the extension picks the parser); DIR is copied, never changed.
 
 Files go to each command in batches; a batch whose output differs is run again file by file to
 name the files. A file on which either command does not end with status 0 or 1 (a crash, an
@@ -714,6 +718,18 @@ def blobs_as_files(prefix, blobs, first=0):
     return ((f"{prefix}{first + i}.yaml", [blob]) for i, blob in enumerate(blobs))
 
 
+def dir_cases(directory):
+    """(name, chunks) for the files of a directory, read in blocks when written; the extension
+    is kept, since it picks the check's parser. recipes.jsonl and the like are left out."""
+    def blocks(path):
+        with open(path, "rb") as handle:
+            yield from iter(lambda: handle.read(1 << 20), b"")
+
+    for path in sorted(Path(directory).iterdir()):
+        if path.is_file() and path.suffix in (".yaml", ".yml", ".json"):
+            yield f"files-{path.name}", blocks(path)
+
+
 def size_cases(names, only):
     for name in names:
         for case, chunks in SIZE_CLASSES[name]():
@@ -737,6 +753,8 @@ def main():
     parser.add_argument("--no-tables", action="store_true", help="leave out the test tables and the fuzz corpus")
     parser.add_argument("--keep-mb", type=int, default=512, help="differing files kept, in MB at most (default 512)")
     parser.add_argument("--timeout", type=float, default=600, help="seconds per command run (default 600)")
+    parser.add_argument("--files", action="append", default=[], metavar="DIR",
+                        help="also compare every .yaml, .yml and .json file in DIR (repeatable)")
     args = parser.parse_args()
     sizes = [c for c in SIZE_CLASSES if c not in BY_NAME_ONLY] if args.sizes == "all" else [] if args.sizes == "none" else args.sizes.split(",")
     unknown = [s for s in sizes if s not in SIZE_CLASSES]
@@ -755,6 +773,11 @@ def main():
             n, _ = runs.files(blobs_as_files(name, blobs), 64)
             print(f"{name}: {n} files, {len(runs.bad) - before} differ", flush=True)
             total += n
+    for directory in args.files:
+        before = len(runs.bad)
+        n, size = runs.files(dir_cases(directory), args.batch)
+        print(f"files {directory}: {n} files, {size / 2**20:.1f} MB, {len(runs.bad) - before} differ", flush=True)
+        total += n
     for name in sizes:
         before, start = len(runs.bad), time.monotonic()
         n, size = runs.files(size_cases([name], args.case), 200)
