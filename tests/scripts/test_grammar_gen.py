@@ -5,6 +5,7 @@ runs measure the checked program alone, not the interpreter that started it."""
 import importlib.util
 import itertools
 import json
+import os
 import subprocess
 import sys
 from pathlib import Path
@@ -109,14 +110,19 @@ print(quick.maxrss, quick.status, slow.timed_out, slow.signal)
 """
 
 
+# The runner caps the address space, which an AddressSanitizer runtime preloaded into the child
+# interpreter cannot start under.
+@pytest.mark.skipif("ASAN_OPTIONS" in os.environ or "libasan" in os.environ.get("LD_PRELOAD", ""),
+                    reason="under AddressSanitizer")
 def test_runs_report_the_programs_own_peak_and_end_a_hang():
     # Linux hands a parent's peak RSS on through exec; the runner must not report the 400 MB
-    # this interpreter holds as the peak of a small program it starts.
+    # this interpreter holds as the peak of a small program it starts (half of it leaves room for
+    # an emulator's own memory).
     done = subprocess.run([sys.executable, "-c", MEASURE, str(SCRIPT.parent)], capture_output=True, text=True,
                           timeout=120)
     if "PR_SET_CHILD_SUBREAPER" in done.stderr:
         pytest.skip("no child subreaper here (qemu-user)")
     assert done.returncode == 0, done.stderr
     peak, status, timed_out, signal = done.stdout.split()
-    assert int(peak) < 100 << 20
+    assert int(peak) < 200 << 20
     assert (status, timed_out, signal) == ("0", "True", "9")
