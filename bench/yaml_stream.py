@@ -39,7 +39,11 @@ def yaml_library(core: Path) -> list[str]:
 
 
 def build_driver(core: Path, out: Path) -> Path:
-    headers = ROOT / "third_party" / "libyaml" / "include"
+    # The headers the core's libyaml was compiled with: a vendored build patches a copy of them
+    # (cmake/libyaml_patch.cmake), whose parser is larger than 0.2.5's; older builds and builds on
+    # the system's libyaml have none and take third_party's.
+    patched = sorted(core.glob("libyaml-*/include"))
+    headers = patched[0] if patched else ROOT / "third_party" / "libyaml" / "include"
     subprocess.run(["c++", "-std=c++20", "-O2", "-DYAML_DECLARE_STATIC", f"-I{ROOT / 'src'}", f"-I{headers}",
                     str(HERE / "yaml_stream_driver.cpp"), str(core / "libsolvarinth_core.a"),
                     *yaml_library(core), "-o", str(out)], check=True)

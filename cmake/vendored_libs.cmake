@@ -3,9 +3,14 @@
 
 # libyaml as a static library of our own: hidden symbols (the module exports nothing of it, and
 # cannot clash with another libyaml in the process), no DLL import markers, and the version macros
-# libyaml's own build writes into its config.h.
-set(yaml_dir ${CMAKE_CURRENT_SOURCE_DIR}/third_party/libyaml)
-file(GLOB SOLVARINTH_LIBYAML_SOURCES CONFIGURE_DEPENDS ${yaml_dir}/src/*.c)
+# libyaml's own build writes into its config.h. It is compiled from a copy in the build directory
+# with our patches applied (cmake/libyaml_patch.cmake; why each one, in its header in
+# third_party/patches/). SOLVARINTH_SYSTEM_LIBS builds take the distribution's libyaml as it is,
+# without them.
+include(cmake/libyaml_patch.cmake)
+set(yaml_dir ${CMAKE_CURRENT_BINARY_DIR}/libyaml-${SOLVARINTH_LIBYAML_VERSION})
+solvarinth_patch_libyaml(${CMAKE_CURRENT_SOURCE_DIR}/third_party/libyaml ${yaml_dir})
+file(GLOB SOLVARINTH_LIBYAML_SOURCES ${yaml_dir}/src/*.c)
 add_library(solvarinth_yaml STATIC ${SOLVARINTH_LIBYAML_SOURCES})
 string(REPLACE "." ";" yaml_version_parts ${SOLVARINTH_LIBYAML_VERSION})
 list(GET yaml_version_parts 0 yaml_major)

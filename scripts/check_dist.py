@@ -29,6 +29,7 @@ def main(repo: Path) -> int:
             members = {name.split("/", 1)[1] for name in tar.getnames() if "/" in name}
         for needed in ("LICENSE", "CMakeLists.txt", "src/common/escape_table.inc", "stubs/solvarinth_trainer-stubs/__init__.pyi",
                        "cmake/rapidjson_pin.cmake", "scripts/build_wheels.sh", "third_party/libyaml/src/scanner.c",
+                       "cmake/libyaml_patch.cmake", "third_party/patches/libyaml-0.2.5-tag-directive-index.patch",
                        "third_party/rapidjson/include/rapidjson/reader.h"):
             assert needed in members, f"the sdist lacks {needed}"
         env = Path(tmp) / "venv"

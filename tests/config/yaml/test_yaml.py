@@ -37,6 +37,12 @@ def bomb(levels):
     return "\n".join(lines) + "\n"
 
 
+def tag_directives(n):
+    """n %TAG directives of distinct handles: libyaml's index of them (our patch) is rebuilt a
+    dozen times on the way, and before it each directive and tag scanned all earlier ones."""
+    return "".join(f"%TAG !h{i}! tag:x,{i}:\n" for i in range(n))
+
+
 def rejected(train, path):
     return str(raises_exactly(ValueError, None, train, path))
 
@@ -68,6 +74,8 @@ ACCEPTED = [
     at_budget(extra_alias=False),
     # a leading byte-order mark is not content: block collections keep their columns
     "\ufeffa: 1\nb: 2\n", "\ufeff- 1\n- 2\n", "\ufeff---\na: 1\nb: 2\n",
+    # the first and last of many %TAG handles, and the defaults beside them
+    tag_directives(5000) + "---\n- !h0!a 1\n- !h4999!b 2\n- !!str 3\n- !t 4\n",
 ]
 
 
@@ -170,6 +178,10 @@ REJECTED = [
     ("a: 1\n\u0001", "control characters are not allowed at position 5"),
     ("\u0001", "control characters are not allowed"),
     ("{a: 1, a: 2} x", 'duplicate entry with key "a"'),                       # building fails first
+    # %TAG directives, through our patch's index of them in libyaml
+    (tag_directives(5000) + "%TAG !h4321! tag:y:\n--- 1\n", "found duplicate %TAG directive at line 5001 column 1"),
+    (tag_directives(5000) + "--- !h5000!x 1\n",
+     "found undefined tag handle at line 5001 column 5, while parsing a node"),
 ]
 
 
