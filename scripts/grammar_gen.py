@@ -1061,7 +1061,7 @@ class JsonMix:
         """A top array of values until the budget is spent, now and then nested about the
         check's budget of 128."""
         items = []
-        deep = self.r.random() < 0.05
+        deep = self.r.random() < 0.05  # the first draw: _json_mix_depth reads it
         while self.budget > 0:
             if deep:
                 d = self.r.choice([125, 126, 127])
@@ -1102,17 +1102,24 @@ def damage(data: bytes, rng: random.Random, fmt: str) -> bytes:
            valid=lambda p: True if not p["damage"] else None, variants={"tame": [0, 1]})
 def _mix(p):
     """A random YAML stream of about `size` nodes from YamlMix; damage=1 spoils one spot;
-    tame=1 keeps to what the check accepts."""
+    tame=1 keeps to what the check accepts. Built in memory: for documents of up to some tens
+    of MB (the constructs above stream any size)."""
     data = YamlMix(p["seed"], p["size"], bool(p["tame"])).stream().encode()
     if p["damage"]:
         data = damage(data, random.Random(p["seed"] ^ 0x5EED), "yaml")
     yield data
 
 
+def _json_mix_depth(p):
+    # JsonMix.document draws whether one item nests about the budget before anything else
+    return 129 if random.Random(p["seed"]).random() < 0.05 else 7
+
+
 @construct("json_mix", fmt="json", defaults={"seed": 1, "size": 40, "damage": 0}, counts=("size",),
-           depth=lambda p: 7, valid=lambda p: True if not p["damage"] else None)
+           depth=_json_mix_depth, valid=lambda p: True if not p["damage"] else None)
 def _json_mix(p):
-    """A random JSON document of about `size` values from JsonMix; damage=1 spoils one spot."""
+    """A random JSON document of about `size` values from JsonMix; damage=1 spoils one spot.
+    Built in memory, as mix."""
     data = JsonMix(p["seed"], p["size"]).document().encode()
     if p["damage"]:
         data = damage(data, random.Random(p["seed"] ^ 0x5EED), "json")
@@ -1127,7 +1134,7 @@ def random_recipe(rng: random.Random) -> dict:
     r = rng.random()
     if r < 0.5:
         return {"construct": "mix", "seed": rng.randrange(2**32), "size": int(2 ** rng.uniform(0, 11)),
-                "damage": int(rng.random() < 0.15)}
+                "damage": int(rng.random() < 0.15), "tame": int(rng.random() < 0.3)}
     if r < 0.62:
         return {"construct": "json_mix", "seed": rng.randrange(2**32), "size": int(2 ** rng.uniform(0, 11)),
                 "damage": int(rng.random() < 0.15)}
@@ -1443,6 +1450,23 @@ class Oracle:
                     verdict.vs_bare = verdict.cpu / bare_cpu
                 if check.timed_out and bare.timed_out:
                     verdict.problems[-1] += " (libyaml's bare loop too)"
+                elif check.timed_out and bare.status in (0, 1):
+                    # libyaml alone nearly fills the timeout: give the check the time its bound
+                    # allows before calling it over
+                    allowed = CPU_VS_BARE * bare_cpu + CPU_SLACK + base.cpu
+                    if allowed <= check.cpu:
+                        verdict.problems[-1] += f" (past {CPU_VS_BARE:g}x the bare loop's CPU)"
+                    else:
+                        again = self.runner.run([self.check, "--", str(path)], 1.5 * allowed + 5)
+                        if again.timed_out and again.cpu < allowed:
+                            verdict.problems[-1] += f" twice, the second time after {1.5 * allowed + 5:.0f} s"
+                        else:
+                            verdict.check = check = again
+                            verdict.problems = [] if not again.crashed else [again.describe() + " (run again)"]
+                            verdict.cpu = max(check.cpu - base.cpu, 0.0)
+                            verdict.peak = max(check.maxrss - base.maxrss, 0) / size
+                            verdict.vs_plain = verdict.cpu / (plain[0] * size) if plain else None
+                            verdict.vs_bare = verdict.cpu / bare_cpu
             held = []
             if plain:
                 held.append(verdict.cpu <= CPU_VS_PLAIN * plain[0] * size + CPU_SLACK)
