@@ -60,8 +60,11 @@ NumberCheck check_number(std::string_view t) {
         return i - from;
     };
     // Integer digits touch none of the counters; a bad start or a point without digits fails
-    // before any is read.
-    if (digits() == 0 || i >= t.size() || t[i] != '.') return {};
+    // before any is read. A leading zero is the whole integer part, as RapidJSON reads it: what
+    // follows it is not this number's.
+    if (i < t.size() && t[i] == '0') ++i;
+    else if (digits() == 0) return {};
+    if (i >= t.size() || t[i] != '.') return {};
     ++i;
     const std::size_t fraction = digits();
     if (fraction == 0) return {};
@@ -419,7 +422,11 @@ std::optional<JsonError> check_json(const char* text, std::size_t size) {
     for (;;) {
         pass = parse_once(copy.c_str(), size);
         if (!pass.refused_number) return pass.error;
-        write_as_zero(copy, *pass.refused_number);  // one the rewrite missed: never seen, but safe
+        // One the rewrite missed. Each is refused once: written as 0, it reads as 0.
+        const std::string_view refused = std::string_view(copy).substr(*pass.refused_number);
+        if (refused.starts_with('0') && json_number_length(refused) == 1)
+            fatal("JSON number refused again after it was written as 0");
+        write_as_zero(copy, *pass.refused_number);
     }
 }
 

@@ -216,6 +216,16 @@ def test_numbers_past_the_readers_counters(write_config, fake_cargo, text, short
     assert verdict(write_config, text) == shifted(verdict(write_config, short), len(text) - len(short))
 
 
+# A leading zero is the whole integer part: read as 07..., such a number was refused, written as
+# 0 and refused again, without end. The error is the short form's, at the same place.
+@pytest.mark.parametrize("text, short", [
+    ("07096330286410.0669288791094655547e-19404026306574", "07.5e-9"),
+    ("[-00.1e-2147483639]", "[-00.1e-9]"),
+])
+def test_a_leading_zero_ends_the_number(write_config, fake_cargo, text, short):
+    assert verdict(write_config, text) == verdict(write_config, short)
+
+
 @pytest.mark.parametrize("zeros", [ROOM - 1, ROOM, ROOM + 1])
 @pytest.mark.parametrize("tail, short", [
     ("1]", "[0.0001]"), ("e+]", "[0.000e+]"), ("1.5]", "[0.0001.5]"),
