@@ -149,6 +149,15 @@ TEST_CASE("yaml_grammar_corners") {
         {deep(1023), duplicate},
         {deep(1024), "repetition limit exceeded"},
     };
+    // A kept event's position taken before it was kept (the end of an anchored key inside a kept
+    // node, where reading that node resumes) names the next block's start when the event did not
+    // fit the last one: keys of every length across the first blocks (128, 256, 512 bytes).
+    for (int n = 1; n <= 120; ++n) {
+        std::string items;
+        for (int i = 0; i < n; ++i) items += (i ? ", " : "") + std::to_string(i);
+        rows.push_back({"b: &b {? &a [" + items + "] : 1, z: 2}\n? *b\n: 3\n? {? [" + items + "] : 1, z: 2}\n: 4\n",
+                        "duplicate entry in YAML map"});
+    }
     std::string anchors, keys = "m: {";
     for (int i = 0; i < 40; ++i) {
         anchors += "a" + std::to_string(i) + ": &a" + std::to_string(i) + " " + std::string(200, 'v') + std::to_string(i) + "\n";

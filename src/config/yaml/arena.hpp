@@ -99,6 +99,9 @@ public:
             return std::uint64_t{block + 1} << kOffsetBits;
         return next;
     }
+    // A reference taken as end() before a run that did not fit its block, and so started the
+    // next one, is that run's reference.
+    std::uint64_t settled(std::uint64_t ref) const { return after(ref, 0); }
     // The reference the next reservation would get if it fits: the end of everything reserved.
     std::uint64_t end() const {
         return blocks_.empty() ? 0 : (std::uint64_t{blocks_.size() - 1} << kOffsetBits) + used_;

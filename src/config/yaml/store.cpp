@@ -125,6 +125,7 @@ void Store::set_payload(std::uint64_t at, std::uint32_t value) {
 }
 
 Event Store::next(std::uint64_t& pos) const {
+    pos = records_.settled(pos);
     const char* const start = records_.at(pos);
     const char* p = start;
     const auto head = static_cast<unsigned char>(*p++);
@@ -154,7 +155,7 @@ Event Store::next(std::uint64_t& pos) const {
 }
 
 Mark Store::mark(std::uint64_t at) const {
-    const char* p = records_.at(at);
+    const char* p = records_.at(records_.settled(at));
     const auto head = static_cast<unsigned char>(*p++);
     const auto kind = static_cast<EventKind>(head & kKindBits);
     if (kind != EventKind::SequenceStart && kind != EventKind::MappingStart) fatal("YAML mark asked of a kept event without one");

@@ -53,7 +53,8 @@ public:
     Store(const Store&) = delete;
     Store& operator=(const Store&) = delete;
 
-    // Positions grow with each event kept; size() is where the next one goes.
+    // Positions grow with each event kept; size() is where the next one goes if it fits its
+    // block. A position taken from size() is read as the event kept next, wherever that went.
     std::uint64_t size() const { return records_.end(); }
     Event operator[](std::uint64_t at) const {
         std::uint64_t pos = at;
@@ -66,7 +67,9 @@ public:
         next(at);
         return at;
     }
-    EventKind kind(std::uint64_t at) const { return static_cast<EventKind>(*records_.at(at) & kKindBits); }
+    EventKind kind(std::uint64_t at) const {
+        return static_cast<EventKind>(*records_.at(records_.settled(at)) & kKindBits);
+    }
     std::string_view text(const Event& scalar) const { return text_at(scalar.payload); }
     std::string_view text_at(std::uint64_t ref) const { return texts_.sized_at(ref); }
     // The mark of a collection start: the only events whose marks a message can name.
